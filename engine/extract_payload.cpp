@@ -1,0 +1,161 @@
+// Unpacks the payload into the temporary directory.
+//
+// The stream is decoded twice: a counting pass reads the headers so that every progress message carries
+// an exact percentage, and the extracting pass writes the entries. The counting pass runs on a second
+// thread while extraction already fills the temporary directory; progress messages wait in order until
+// the total is known, so the window sees the same messages as if counting had come first.
+#include <archive.h>
+#include <archive_entry.h>
+
+#include <chrono>
+#include <exception>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/install_engine.h"
+#include "engine/payload_reader.h"
+
+namespace {
+
+// Only plain files and directories below the target may be written. The entry paths are redirected to
+// absolute paths before writing, so the disk writer's own secure-path checks cannot be used; the
+// archive name is checked instead.
+bool IsSafeEntry(archive_entry* entry, const std::wstring& name) {
+  if (name.empty() || name.front() == L'/' || name.front() == L'\\') return false;
+  if (name.find(L':') != std::wstring::npos) return false;  // drive letters and alternate streams
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t end = name.find_first_of(L"/\\", start);
+    if (end == std::wstring::npos) end = name.size();
+    if (name.compare(start, end - start, L"..") == 0) return false;
+    start = end + 1;
+  }
+  const auto type = archive_entry_filetype(entry);
+  if (type != AE_IFREG && type != AE_IFDIR) return false;
+  return archive_entry_hardlink_w(entry) == nullptr && archive_entry_symlink_w(entry) == nullptr;
+}
+
+// Posts the progress messages in entry order, holding them back until the counting pass knows the total.
+class ProgressPoster {
+ public:
+  ProgressPoster(HWND window, std::future<EntryCount>& counting) : window_(window), counting_(counting) {}
+
+  void Entry(std::wstring name) {
+    pending_.push_back(std::move(name));
+    if (!count_ && counting_.valid() &&
+        counting_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      count_ = counting_.get();
+    }
+    if (count_) Flush();
+  }
+
+  // Waits for the counting pass and posts what is still held back.
+  EntryCount Finish() {
+    if (!count_) count_ = counting_.get();
+    Flush();
+    return *count_;
+  }
+
+  [[nodiscard]] bool CountingFailed() const { return count_ && !count_->cleanEnd; }
+
+ private:
+  void Flush() {
+    const int total = count_->entries < 1 ? 1 : count_->entries;
+    for (std::wstring& name : pending_) {
+      ++posted_;
+      const int percent = posted_ * 100 / total;
+      auto* text = new std::wstring(std::move(name));
+      // A message the window never receives would leak its text.
+      if (!::PostMessageW(window_, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent),
+                          reinterpret_cast<LPARAM>(text))) {
+        delete text;
+      }
+    }
+    pending_.clear();
+  }
+
+  HWND window_;
+  std::future<EntryCount>& counting_;
+  std::optional<EntryCount> count_;
+  std::vector<std::wstring> pending_;
+  int posted_ = 0;
+};
+
+// Copies one entry's data; false when a block could not be read or written completely.
+bool CopyEntryData(archive* reader, archive* writer) {
+  const void* buffer = nullptr;
+  size_t length = 0;
+  la_int64_t offset = 0;
+  int result = archive_read_data_block(reader, &buffer, &length, &offset);
+  while (result != ARCHIVE_EOF) {
+    if (result < ARCHIVE_OK) return false;
+    if (archive_write_data_block(writer, buffer, length, offset) < ARCHIVE_OK) return false;
+    result = archive_read_data_block(reader, &buffer, &length, &offset);
+  }
+  return true;
+}
+
+std::future<EntryCount> StartCounting(const void* data, uint32_t size) {
+  try {
+    return std::async(std::launch::async, CountPayloadEntries, data, size);
+  } catch (const std::exception&) {
+    // No second thread: count first, on this one.
+    std::promise<EntryCount> counted;
+    counted.set_value(CountPayloadEntries(data, size));
+    return counted.get_future();
+  }
+}
+
+}  // namespace
+
+bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const {
+  std::future<EntryCount> counting = StartCounting(data, size);
+  // The counting thread reads the caller's buffer; it must finish before this function returns.
+  struct JoinCounting {
+    std::future<EntryCount>& future;
+    ~JoinCounting() {
+      if (future.valid()) future.wait();
+    }
+  } joinCounting{counting};
+
+  UniqueArchiveWriter writer(archive_write_disk_new());
+  if (!writer) return false;
+  archive_write_disk_set_options(writer.Get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK);
+  UniqueArchiveReader reader = OpenPayloadReader(data, size);
+  if (!reader) return false;
+
+  ProgressPoster progress(notifyWindow, counting);
+  bool entriesWritten = true;
+  bool cleanEnd = false;
+  archive_entry* entry = nullptr;
+  for (;;) {
+    const int header = archive_read_next_header(reader.Get(), &entry);
+    if (header != ARCHIVE_OK) {
+      cleanEnd = header == ARCHIVE_EOF;
+      break;
+    }
+    // The entry's path storage is replaced below; keep the archive name for the progress message.
+    const wchar_t* archiveName = archive_entry_pathname_w(entry);
+    std::wstring name = archiveName ? archiveName : L"";
+    const bool safe = IsSafeEntry(entry, name);
+    const std::filesystem::path full = targetDir / name;
+    archive_entry_copy_pathname_w(entry, full.c_str());
+    progress.Entry(std::move(name));
+    if (progress.CountingFailed()) break;  // the stream is damaged further on; stop writing now
+
+    if (!safe) {
+      entriesWritten = false;
+    } else if (archive_write_header(writer.Get(), entry) == ARCHIVE_OK) {
+      if (!CopyEntryData(reader.Get(), writer.Get())) entriesWritten = false;
+    } else {
+      entriesWritten = false;
+    }
+    if (safe && archive_write_finish_entry(writer.Get()) < ARCHIVE_WARN) entriesWritten = false;
+  }
+  reader.Reset();
+  writer.Reset();
+  const EntryCount count = progress.Finish();
+  return cleanEnd && count.cleanEnd && entriesWritten;
+}

@@ -1,0 +1,27 @@
+// The install worker's record and the messages it posts to the main window.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+// Posted once per archive entry: wParam = percentage, lParam = new std::wstring* with the entry's archive
+// path, which the receiver deletes.
+inline constexpr UINT WM_INSTALL_PROGRESS = 2024;
+// The worker's last message when the installation succeeded (wParam and lParam 0).
+inline constexpr UINT WM_INSTALL_SUCCEEDED = 2025;
+// The worker's last message in every other case (wParam and lParam 0).
+inline constexpr UINT WM_INSTALL_FAILED = 2026;
+
+// Written once on the UI thread before the worker starts; the worker only reads it.
+struct InstallEngine {
+  HWND notifyWindow = nullptr;
+  std::wstring installDir;
+
+  // Unpacks the payload (a Zstandard-compressed tar archive) into targetDir, posting one progress message
+  // per entry. Returns false when the archive cannot be opened, the stream is damaged, an entry is refused
+  // as unsafe or an entry cannot be written: the tree in targetDir is then incomplete and must not be used.
+  [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const;
+};

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need, if any is missing.
+# Safe to run repeatedly: it does nothing when everything is present.
+set -euo pipefail
+
+packages=(
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  libz-mingw-w64-dev
+  wine wine64 wine32:i386
+  xvfb xdotool imagemagick zstd ninja-build cmake make dpkg-dev
+  fonts-wqy-microhei
+  libspdlog-dev libfmt-dev nlohmann-json3-dev libstb-dev googletest
+  python3 python3-pil openssl ca-certificates
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "error: installing packages needs root" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+
+# The i386 index of the security suite is often out of step with the main suites on the mirror,
+# and apt then refuses wine32 as "held broken packages". A private sources list naming only the
+# bookworm and bookworm-updates suites avoids that; the system's own apt state stays untouched.
+state=/var/cache/quillon-apt
+mkdir -p "$state/lists/partial" "$state/sources.list.d"
+cat > "$state/sources.list" <<SRC
+deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main
+deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-updates main
+SRC
+apt_opts=(-o "Dir::Etc::SourceList=$state/sources.list" -o "Dir::Etc::SourceParts=$state/sources.list.d"
+          -o "Dir::State::Lists=$state/lists" -o Acquire::Retries=3)
+
+apt-get "${apt_opts[@]}" update || echo "warning: apt-get update reported errors; continuing with what was fetched" >&2
+apt-get "${apt_opts[@]}" install -y --no-install-recommends "${missing[@]}"
+
+# The posix-threads compilers are the ones the build uses.
+update-alternatives --set i686-w64-mingw32-gcc /usr/bin/i686-w64-mingw32-gcc-posix >/dev/null 2>&1 || true
+update-alternatives --set i686-w64-mingw32-g++ /usr/bin/i686-w64-mingw32-g++-posix >/dev/null 2>&1 || true

@@ -1,0 +1,149 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/unique_resource.h"
+#include "engine/install_engine.h"
+#include "tests/engine/progress_collector.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path Fixture(const std::wstring& name) { return TestProgramFolder() / L"fixtures" / name; }
+
+// Relative path (with "/") → file content, or "<dir>" for a folder.
+std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
+  std::map<std::wstring, std::string> tree;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    std::wstring relative = fs::relative(item.path(), root).generic_wstring();
+    tree[relative] = item.is_directory() ? "<dir>" : ReadFileBytes(item.path());
+  }
+  return tree;
+}
+
+class ExtractPayloadTest : public ::testing::Test {
+ protected:
+  // The worker creates the temporary directory before it extracts.
+  void SetUp() override { fs::create_directories(target_); }
+
+  bool Extract(const std::wstring& fixture) {
+    payload_ = ReadFileBytes(Fixture(fixture));
+    EXPECT_FALSE(payload_.empty()) << "missing fixture";
+    const InstallEngine engine{collector_.Window(), target_.wstring()};
+    const bool result = engine.ExtractPayload(payload_.data(), static_cast<uint32_t>(payload_.size()), target_);
+    collector_.Drain();
+    return result;
+  }
+
+  TempFolder base_{L"extract"};
+  fs::path target_ = base_.Path() / L"Quillon_tmp_installing";
+  ProgressCollector collector_;
+  std::string payload_;
+};
+
+TEST_F(ExtractPayloadTest, GeneratedTreeArrivesWhole) {
+  ASSERT_TRUE(Extract(L"tree.tar.zst"));
+  EXPECT_EQ(Snapshot(target_), Snapshot(Fixture(L"tree")));
+}
+
+TEST_F(ExtractPayloadTest, OneProgressMessagePerEntryWithArchiveNames) {
+  ASSERT_TRUE(Extract(L"tree.tar.zst"));
+  std::vector<std::wstring> expected;
+  std::wifstream manifest(Fixture(L"tree.manifest"));
+  for (std::wstring line; std::getline(manifest, line);) expected.push_back(line);
+  ASSERT_GT(expected.size(), 100u);
+
+  ASSERT_EQ(collector_.progress.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(collector_.progress[i].name, expected[i]) << "entry " << i;
+    // Exact percentages from the counted total, also for messages held back while counting ran.
+    EXPECT_EQ(collector_.progress[i].percent, static_cast<int>((i + 1) * 100 / expected.size())) << "entry " << i;
+  }
+  EXPECT_EQ(collector_.progress.front().percent, 0);
+  EXPECT_EQ(collector_.progress.back().percent, 100);
+  EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const std::wstring& n) { return n.back() == L'/'; }));
+}
+
+TEST_F(ExtractPayloadTest, EndBlocksOnlyIsAnEmptySuccess) {
+  EXPECT_TRUE(Extract(L"end_blocks_only.tar.zst"));
+  EXPECT_TRUE(collector_.progress.empty());
+  EXPECT_TRUE(fs::is_empty(target_));
+}
+
+TEST_F(ExtractPayloadTest, DirectoryEntryForAnExistingDirectory) {
+  EXPECT_TRUE(Extract(L"directory_after_its_file.tar.zst"));
+  EXPECT_EQ(ReadFileBytes(target_ / L"a" / L"b.txt"), "inside\n");
+  EXPECT_EQ(ReadFileBytes(target_ / L"a" / L"c.txt"), "also inside\n");
+}
+
+class UnopenablePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(UnopenablePayloadTest, FailsWithoutProgress) {
+  EXPECT_FALSE(Extract(GetParam()));
+  EXPECT_TRUE(collector_.progress.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(NotAnArchive, UnopenablePayloadTest,
+                         ::testing::Values(L"not_a_tar.tar.zst", L"plain_text.bin"));
+
+// A damaged stream must never pass for a complete tree: the worker would swap it over a working
+// installation.
+class DamagedPayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(DamagedPayloadTest, ReportsFailure) {
+  EXPECT_FALSE(Extract(GetParam()));
+  for (size_t i = 1; i < collector_.progress.size(); ++i) {
+    EXPECT_LE(collector_.progress[i - 1].percent, collector_.progress[i].percent);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Damaged, DamagedPayloadTest,
+                         ::testing::Values(L"truncated.tar.zst", L"bit_flipped_raw_block.tar.zst",
+                                           L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst"));
+
+class HostilePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(HostilePayloadTest, RefusesTheEntryAndReportsFailure) {
+  EXPECT_FALSE(Extract(GetParam()));
+  EXPECT_EQ(ReadFileBytes(target_ / L"before.txt"), "before\n");
+  // Nothing may land outside the target, nor a link or special file inside it.
+  for (const fs::path& place : {base_.Path(), base_.Path().parent_path(), fs::path(L"C:\\"), fs::path(L"Z:\\"),
+                                target_}) {
+    std::error_code ignored;
+    for (const auto& item : fs::directory_iterator(place, ignored)) {
+      EXPECT_EQ(item.path().filename().wstring().rfind(L"quillon_evil", 0), std::wstring::npos) << item.path();
+    }
+  }
+  EXPECT_EQ(collector_.progress.size(), 3u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, HostilePayloadTest,
+    ::testing::Values(L"hostile_absolute_path.tar.zst", L"hostile_drive_path.tar.zst",
+                      L"hostile_parent_path.tar.zst", L"hostile_nested_parent_path.tar.zst",
+                      L"hostile_backslash_parent_path.tar.zst", L"hostile_symlink.tar.zst",
+                      L"hostile_hardlink.tar.zst", L"hostile_fifo.tar.zst"));
+
+TEST_F(ExtractPayloadTest, UnwritableEntryReportsFailureAndTheRestIsWritten) {
+  // A file held open without sharing can be neither replaced nor written, as under a security product.
+  fs::create_directories(target_ / L"bin");
+  std::ofstream(target_ / L"bin" / L"random.bin") << "held";
+  UniqueFileHandle held(::CreateFileW((target_ / L"bin" / L"random.bin").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(held);
+  EXPECT_FALSE(Extract(L"tree.tar.zst"));
+  held.Reset();
+  EXPECT_EQ(ReadFileBytes(target_ / L"bin" / L"random.bin"), "held");
+  EXPECT_EQ(ReadFileBytes(target_ / L"data" / L"repeated.txt"), ReadFileBytes(Fixture(L"tree") / L"data" / L"repeated.txt"));
+}
+
+}  // namespace
