@@ -1,10 +1,13 @@
 // Makes the test run's certificate authority trusted inside the build's Wine prefix, and takes it away
 // again. Usage: trust_test_ca add CA.der | trust_test_ca remove
 //
-// The authority goes into the current user's "Root" system store: Wine keeps that store in the prefix's
-// user registry (HKCU\Software\Microsoft\SystemCertificates\Root), and the default chain engine that
-// WinHTTP verifies servers with trusts it together with the machine's roots. The machine's "Root" store
-// is no place for it: Wine refills that one from the host's CA bundle in volatile registry keys.
+// Wine's crypt32 builds the machine's "Root" store anew in every wineserver session: it copies the host's
+// CA bundle (/etc/ssl/certs) into volatile keys under HKLM\Software\Microsoft\SystemCertificates\Root,
+// which never reach the prefix's files. The test authority stays out of that host-wide set and goes into
+// the current user's "Root" store instead, which Wine keeps in this prefix's user registry
+// (HKCU\Software\Microsoft\SystemCertificates\Root\Certificates) and which the default chain engine,
+// the one WinHTTP checks servers with, trusts together with the machine's roots. Nothing outside the
+// build's prefix learns of the authority, and removing it restores the prefix as it was.
 #include <windows.h>
 #include <wincrypt.h>
 
