@@ -327,7 +327,7 @@ def link_strip(w, h, caption, px, align="left", chevron=None, colour=LINK, stret
         rgb = {NORMAL: colour, HOT: (255, 255, 255), PUSHED: tuple(int(c * 0.82) for c in colour),
                DISABLED: colour}[state]
         alpha = {NORMAL: 255, HOT: 255, PUSHED: 255, DISABLED: 100}[state]
-        arrow_w = 3.2 * px / 10 if chevron else 0.0
+        arrow_w = 4.0 * px / 10 if chevron else 0.0
         gap = px * 0.28 if chevron else 0.0
         region = (0, 0, inner_w - 1 - arrow_w - gap, h) if align == "right" else (0, 0, inner_w - 1, h)
         mask, ink = text_mask(inner_w, h, caption, px, region, align=align)
@@ -341,7 +341,7 @@ def link_strip(w, h, caption, px, align="left", chevron=None, colour=LINK, stret
             cy = (ink[1] + ink[3]) / 2
             dy = arrow_w * 0.28 * (1 if chevron == "down" else -1)
             points = [(cx - arrow_w / 2, cy - dy), (cx, cy + dy), (cx + arrow_w / 2, cy - dy)]
-            paint(pane, polyline_mask(inner_w, h, points, px * 0.09), rgb + (alpha,))
+            paint(pane, polyline_mask(inner_w, h, points, px * 0.1), rgb + (alpha,))
         if stretch_x != 1.0:
             pane = pane.resize((w, h), Image.LANCZOS)
         panes.append(pane)
@@ -447,39 +447,41 @@ def lerp(a, b, t):
 _backdrops = {}
 
 
-def backdrop(w_logical, h_logical):
+def backdrop(w_logical, h_logical, rings=True):
     """The shared backdrop: a diagonal indigo-to-azure gradient lit by two soft glows and crossed
     by a few faint rings. Several views start from the same one, so it is made once per size."""
-    if (w_logical, h_logical) not in _backdrops:
-        _backdrops[(w_logical, h_logical)] = make_backdrop(w_logical, h_logical)
-    return _backdrops[(w_logical, h_logical)].copy()
+    key = (w_logical, h_logical, rings)
+    if key not in _backdrops:
+        _backdrops[key] = make_backdrop(w_logical, h_logical, rings)
+    return _backdrops[key].copy()
 
 
-def make_backdrop(w_logical, h_logical):
+def make_backdrop(w_logical, h_logical, rings):
     # The gradient has no detail, so it is computed on a coarse grid and smoothed up.
     step = 2  # logical pixels per grid cell
     gw, gh = w_logical // step + 1, h_logical // step + 1
     grid = Image.new("RGB", (gw, gh))
     glows = ((0.86, 0.10, 0.48, GLOW_CYAN, 0.42), (0.08, 0.95, 0.55, GLOW_VIOLET, 0.38))
     for gy in range(gh):
-        ny = gy * step / 467.0
+        ny = gy * step / float(h_logical)
         for gx in range(gw):
-            nx = gx * step / 600.0
+            nx = gx * step / float(w_logical)
             t = min(1.0, max(0.0, 0.42 * nx + 0.58 * ny))
             c = lerp(FILL_TOP, FILL_MID, t / 0.55) if t < 0.55 else lerp(FILL_MID, FILL_END, (t - 0.55) / 0.45)
             for gx0, gy0, radius, colour, strength in glows:
-                dist = math.hypot((nx - gx0) * 600.0 / 467.0, ny - gy0) / radius
+                dist = math.hypot((nx - gx0) * w_logical / h_logical, ny - gy0) / radius
                 if dist < 1.0:
                     c = lerp(c, colour, strength * (1.0 - dist) ** 2)
             grid.putpixel((gx, gy), tuple(int(round(v)) for v in c))
     w, h = w_logical * S, h_logical * S
     out = grid.resize((gw * step * S, gh * step * S), Image.BICUBIC).crop((0, 0, w, h)).convert("RGBA")
-    rings = Image.new("L", (w, h), 0)
-    for cx, cy, radii in (((600 + 30) * S, -30 * S, (120, 175, 230)), (-50 * S, (h_logical + 60) * S, (170, 235))):
-        for r in radii:
-            ring = ellipse_mask(w, h, (cx - r * S, cy - r * S, cx + r * S, cy + r * S), outline=0.9 * S)
-            rings = ImageChops.lighter(rings, ring)
-    paint(out, rings, (255, 255, 255, 30))
+    if rings:
+        lines = Image.new("L", (w, h), 0)
+        for cx, cy, radii in (((600 + 30) * S, -30 * S, (120, 175, 230)), (-50 * S, (h_logical + 60) * S, (170, 235))):
+            for r in radii:
+                ring = ellipse_mask(w, h, (cx - r * S, cy - r * S, cx + r * S, cy + r * S), outline=0.9 * S)
+                lines = ImageChops.lighter(lines, ring)
+        paint(out, lines, (255, 255, 255, 30))
     return out
 
 
@@ -566,7 +568,7 @@ def background_finish():
 
 
 def background_messagebox():
-    img = backdrop(380, 190)
+    img = backdrop(380, 190, rings=False)
     w, h = img.size
     cx, cy, r = 44 * S, 74 * S, 14 * S
     paint(img, ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r)), (255, 255, 255, 40))
