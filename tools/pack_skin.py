@@ -50,7 +50,7 @@ def pack(out_path, files):
             name = os.path.basename(path)
             info = zipfile.ZipInfo(name, date_time=FIXED_TIME)
             info.create_system = 0
-            info.external_attr = 0
+            info.external_attr = 0x20  # FILE_ATTRIBUTE_ARCHIVE, as Windows archivers write it
             if name in STORED_ENTRIES:
                 info.compress_type = zipfile.ZIP_STORED
             else:
