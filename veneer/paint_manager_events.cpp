@@ -99,6 +99,10 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
       OnPaint();
       result = 0;
       return true;
+    case WM_WINDOWPOSCHANGED:
+      // A layered window gets no paint of its own when it is shown; its content is pushed by the paint.
+      if (layered_ && (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW)) Invalidate();
+      break;
     case WM_SIZE:
       if (focus_ != nullptr) SendEvent(focus_, UiEvent::WindowSize, wParam, lParam);
       if (root_ != nullptr) root_->NeedUpdate();
