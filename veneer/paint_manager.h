@@ -146,6 +146,7 @@ struct TImageInfo {
     RECT source;
     SIZE size;
     UniqueHbitmap bitmap;
+    bool opaque;  // every pixel has alpha 255
   };
   std::vector<ScaledCopy> scaledCopies;
 };
@@ -330,6 +331,7 @@ class CPaintManagerUI {
  private:
   void OnPaint();
   void PaintLayeredContent(const RECT& update, const RECT& client);
+  void CopyNativeWindows(HDC memory, const RECT& update);
   void LayoutRoot(const RECT& client);
   bool TranslateAccelerator(MSG* msg);
   void SendEvent(CControlUI* control, int type, WPARAM wParam = 0, LPARAM lParam = 0, wchar_t key = 0);
