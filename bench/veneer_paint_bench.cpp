@@ -145,6 +145,8 @@ int wmain(int argc, wchar_t** argv) {
   std::printf("first_paint_ms=%.1f\n", firstPaint);
   std::printf("repaint_full_150_ms=%.2f\n", Median(full));
   std::printf("repaint_progress_ms=%.2f\n", Median(progress));
+  // An optional pause keeps the window up for a look at it.
+  if (argc > 3) ::Sleep(static_cast<DWORD>(_wtoi(argv[3])));
   g_manager = nullptr;
   ::DestroyWindow(window);
   return 0;
