@@ -47,6 +47,7 @@ CPaintManagerUI::~CPaintManagerUI() {
   drawInfos_.Clear();
   fonts_.Clear();
   defaultFont_.font.Reset();
+  for (HANDLE font : privateFonts_) ::RemoveFontMemResourceEx(font);
   if (tooltip_ != nullptr) ::DestroyWindow(tooltip_);
   if (offscreenDc_ && offscreenOldBitmap_ != nullptr) ::SelectObject(offscreenDc_.Get(), offscreenOldBitmap_);
   if (backgroundDc_ && backgroundOldBitmap_ != nullptr) ::SelectObject(backgroundDc_.Get(), backgroundOldBitmap_);

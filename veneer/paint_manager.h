@@ -307,6 +307,9 @@ class CPaintManagerUI {
                       bool shared = false);
   TFontInfo* GetDefaultFontInfo();
   void RemoveAllFonts();
+  // Registers font file bytes (a skin's Import element) as a private font of the process until this
+  // manager is destroyed.
+  bool AddPrivateFont(const void* bytes, DWORD size);
 
   // --- Images, styles, default attribute lists ---------------------------------------------------
   const TImageInfo* GetImage(const wchar_t* name);
@@ -399,6 +402,7 @@ class CPaintManagerUI {
   std::vector<std::pair<CControlUI*, HWND>> nativeWindows_;
   std::vector<CControlUI*> delayedCleanup_;
   std::vector<std::unique_ptr<NotifyRecord>> asyncNotify_;
+  std::vector<HANDLE> privateFonts_;
 
   CNameTable<CControlUI*> namedControls_;
   CNameTable<std::wstring> defaultAttributes_;

@@ -266,3 +266,55 @@ TEST(PaintManagerPainting, LayeredWindowRepairsAlphaOfGdiPixels) {
   EXPECT_TRUE(window.Manager().IsLayered());
   EXPECT_NE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
 }
+
+TEST(PaintManagerPainting, BeforeAnyTreeTheWindowIsBlack) {
+  VeneerTest::TestWindow window(40, 30);
+  ::ShowWindow(window.Handle(), SW_SHOWNA);
+  ::UpdateWindow(window.Handle());
+  HDC dc = ::GetDC(window.Handle());
+  RECT all = MakeRect(0, 0, 40, 30);
+  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  ASSERT_EQ(::GetPixel(dc, 10, 10), RGB(255, 255, 255));
+  ::InvalidateRect(window.Handle(), nullptr, FALSE);
+  ::UpdateWindow(window.Handle());
+  EXPECT_EQ(::GetPixel(dc, 10, 10), RGB(0, 0, 0));
+  ::ReleaseDC(window.Handle(), dc);
+}
+
+// --- Fonts and DPI ------------------------------------------------------------------------------------
+
+TEST(PaintManagerFonts, SizesFollowTheScaleAndUnknownIdsFallBack) {
+  VeneerTest::TestWindow window;
+  CPaintManagerUI& manager = window.Manager();
+  HFONT font = manager.AddFont(1, L"Arial", 12, true, false, true, false);
+  ASSERT_NE(font, nullptr);
+  LOGFONTW lf{};
+  ::GetObjectW(font, sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -12);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_TRUE(lf.lfItalic);
+  EXPECT_STREQ(lf.lfFaceName, L"Arial");
+  EXPECT_EQ(manager.GetFontInfo(1)->size, 12);
+  EXPECT_EQ(manager.GetFont(99), manager.GetDefaultFontInfo()->font.Get());
+
+  manager.SetDPI(144);
+  ::GetObjectW(manager.GetFont(1), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -18);
+  EXPECT_EQ(manager.GetFontInfo(1)->size, 12);  // the unscaled size is kept
+}
+
+TEST(PaintManagerDpi, WindowGrowsWithTheScaleAndTheWindowIsTold) {
+  VeneerTest::TestWindow window(200, 100);
+  auto* root = new CVerticalLayoutUI();
+  window.Manager().AttachDialog(root);
+  window.Manager().SetInitSize(0, 0);
+  window.Manager().SetCaptionRect(MakeRect(0, 0, 0, 30));
+  window.Manager().SetDPI(144);
+  RECT rc{};
+  ::GetWindowRect(window.Handle(), &rc);
+  EXPECT_EQ(Width(rc), 300);
+  EXPECT_EQ(Height(rc), 150);
+  EXPECT_EQ(window.Manager().GetCaptionRect().bottom, 45);
+  MSG msg{};
+  EXPECT_TRUE(::PeekMessageW(&msg, window.Handle(), kMsgDpiChanged, kMsgDpiChanged, PM_REMOVE));
+}
