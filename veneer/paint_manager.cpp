@@ -54,6 +54,8 @@ CPaintManagerUI::~CPaintManagerUI() {
   if (windowDc_ != nullptr) ::ReleaseDC(window_, windowDc_);
   auto& managers = Shared().managers;
   managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
+  // Shared images may hold GDI+ bitmaps; they must not outlive the last GDI+ session.
+  if (managers.empty()) Shared().images.Clear();
   if (gdiplusToken_ != 0) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 

@@ -61,7 +61,8 @@ HBITMAP CRenderEngine::CreateDib32(HDC dc, int width, int height, uint32_t** bit
 }
 
 TImageInfo::TImageInfo() = default;
-TImageInfo::~TImageInfo() = default;
+// The GDI+ bitmap borrows the DIB's pixels, so it goes first.
+TImageInfo::~TImageInfo() { gdiplusImage.reset(); }
 
 std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask,
                                                        bool gdiplus) {
