@@ -111,6 +111,13 @@ TEST(ImageTables, DpiSpecificNameFallsBackToThePlainOne) {
   EXPECT_EQ(manager.GetImage(L"bg@150.png"), image);
 }
 
+TEST(ImageTables, DescriptorsParsedBeforeADpiChangeAreParsedAgain) {
+  CPaintManagerUI manager;
+  EXPECT_EQ(manager.GetDrawInfo(L"file='bg.png'", nullptr)->imageName, L"bg.png");
+  manager.SetDPI(144);
+  EXPECT_EQ(manager.GetDrawInfo(L"file='bg.png'", nullptr)->imageName, L"bg@150.png");
+}
+
 // --- Descriptors --------------------------------------------------------------------------------------
 
 TEST(ImageDescriptor, ReadsEveryKey) {

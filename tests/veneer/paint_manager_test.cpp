@@ -216,6 +216,18 @@ TEST_F(InputRouting, AsynchronousNotificationsArriveThroughTheQueue) {
   window_.Manager().RemoveNotifier(&log);
 }
 
+TEST_F(InputRouting, QueuedNotificationsOfADestroyedControlAreDropped) {
+  NotifyLog log;
+  window_.Manager().AddNotifier(&log);
+  window_.Manager().SendNotify(b_, L"late", 0, 0, true);
+  window_.Manager().SendNotify(a_, L"kept", 0, 0, true);
+  static_cast<CContainerUI*>(window_.Manager().GetRoot())->Remove(b_);  // deleted when the queue is handled
+  window_.Pump();
+  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"kept:a"}));
+  EXPECT_EQ(window_.Manager().FindControl(L"b"), nullptr);
+  window_.Manager().RemoveNotifier(&log);
+}
+
 // --- Painting -----------------------------------------------------------------------------------------
 
 TEST(PaintManagerPainting, FirstPaintLaysOutAnnouncesAndDraws) {
