@@ -5,7 +5,18 @@ export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-# Creates the prefix once; concurrent callers wait on the lock instead of racing wineboot.
+# Bumped whenever wine_prefix_settings changes, so that existing prefixes receive the new settings.
+wine_prefix_settings_version=2
+
+# Settings every prefix gets on top of Wine's defaults.
+wine_prefix_settings() {
+  # The skins name "Microsoft YaHei UI"; the Debian CJK font stands in for it.
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+    /v 'Microsoft YaHei UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+}
+
+# Creates the prefix once and brings its settings up to date; concurrent callers wait on the lock instead
+# of racing wineboot.
 wine_prefix_ensure() {
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
@@ -15,7 +26,11 @@ wine_prefix_ensure() {
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
       [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || { echo "error: wine prefix $WINEPREFIX was not created" >&2; exit 1; }
-      touch "$WINEPREFIX/.quillon-ready"
+      echo 0 > "$WINEPREFIX/.quillon-ready"
+    fi
+    if [ "$(cat "$WINEPREFIX/.quillon-ready")" != "$wine_prefix_settings_version" ]; then
+      wine_prefix_settings
+      echo "$wine_prefix_settings_version" > "$WINEPREFIX/.quillon-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 }
