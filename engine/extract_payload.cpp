@@ -1,9 +1,11 @@
 // Unpacks the payload into the temporary directory.
 //
-// The stream is decoded twice: a counting pass reads the headers so that every progress message carries
-// an exact percentage, and the extracting pass writes the entries. The counting pass runs on a second
-// thread while extraction already fills the temporary directory; progress messages wait in order until
-// the total is known, so the window sees the same messages as if counting had come first.
+// Every progress message carries an exact percentage, so the number of entries must be known before the
+// first message goes out. A payload that is one Zstandard frame of known size is decoded once into
+// memory on a second thread: extraction follows the decoder and the count is taken from the decoded
+// archive when it is complete. Any other payload is read twice, a counting pass on a second thread and
+// the extracting pass here. Either way extraction starts at once, and the progress messages wait, in
+// order, until the total is known: the window sees the same messages as if counting had come first.
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "engine/install_engine.h"
+#include "engine/payload_decoder.h"
 #include "engine/payload_reader.h"
 
 namespace {
@@ -111,7 +114,11 @@ std::future<EntryCount> StartCounting(const void* data, uint32_t size) {
 }  // namespace
 
 bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const {
-  std::future<EntryCount> counting = StartCounting(data, size);
+  // Declared first, destroyed last: the readers below use the decoder's memory.
+  const std::unique_ptr<PayloadDecoder> decoder = PayloadDecoder::Start(data, size);
+  std::future<EntryCount> directCounting;
+  if (!decoder) directCounting = StartCounting(data, size);
+  std::future<EntryCount>& counting = decoder ? decoder->Count() : directCounting;
   // The counting thread reads the caller's buffer; it must finish before this function returns.
   struct JoinCounting {
     std::future<EntryCount>& future;
@@ -123,7 +130,7 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
   UniqueArchiveWriter writer(archive_write_disk_new());
   if (!writer) return false;
   archive_write_disk_set_options(writer.Get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK);
-  UniqueArchiveReader reader = OpenPayloadReader(data, size);
+  UniqueArchiveReader reader = decoder ? decoder->OpenReader() : OpenPayloadReader(data, size);
   if (!reader) return false;
 
   ProgressPoster progress(notifyWindow, counting);

@@ -36,7 +36,7 @@ zstd_ver=$(src_version libzstd)
 archive_ver=$(src_version libarchive)
 gtest_ver=$(dpkg-query -W -f='${Version}' googletest)
 cc_ver=$($cc -dumpfullversion)
-key=$(printf '%s\n' "$zstd_ver" "$archive_ver" "$gtest_ver" "$cc_ver" "$(sha256sum "$0" | cut -c1-16)" | sha256sum | cut -c1-12)
+key=$(printf '%s\n' "$zstd_ver" "$archive_ver" "$gtest_ver" "$cc_ver" "$(cat "$0" "$toolchain" | sha256sum | cut -c1-16)" | sha256sum | cut -c1-12)
 prefix=$cache_root/$triple-$key
 if [ -f "$prefix/.complete" ]; then
   echo "$prefix"

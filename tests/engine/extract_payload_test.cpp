@@ -50,13 +50,16 @@ class ExtractPayloadTest : public ::testing::Test {
   std::string payload_;
 };
 
-TEST_F(ExtractPayloadTest, GeneratedTreeArrivesWhole) {
-  ASSERT_TRUE(Extract(L"tree.tar.zst"));
+// The packed tree both ways: a frame of known size (decoded once) and a streamed frame (read twice).
+class GeneratedTreeTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
+
+TEST_P(GeneratedTreeTest, ArrivesWhole) {
+  ASSERT_TRUE(Extract(GetParam()));
   EXPECT_EQ(Snapshot(target_), Snapshot(Fixture(L"tree")));
 }
 
-TEST_F(ExtractPayloadTest, OneProgressMessagePerEntryWithArchiveNames) {
-  ASSERT_TRUE(Extract(L"tree.tar.zst"));
+TEST_P(GeneratedTreeTest, OneProgressMessagePerEntryWithArchiveNames) {
+  ASSERT_TRUE(Extract(GetParam()));
   std::vector<std::wstring> expected;
   std::wifstream manifest(Fixture(L"tree.manifest"));
   for (std::wstring line; std::getline(manifest, line);) expected.push_back(line);
@@ -72,6 +75,9 @@ TEST_F(ExtractPayloadTest, OneProgressMessagePerEntryWithArchiveNames) {
   EXPECT_EQ(collector_.progress.back().percent, 100);
   EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const std::wstring& n) { return n.back() == L'/'; }));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothReadingPaths, GeneratedTreeTest,
+                         ::testing::Values(L"tree.tar.zst", L"tree_streamed.tar.zst"));
 
 TEST_F(ExtractPayloadTest, EndBlocksOnlyIsAnEmptySuccess) {
   EXPECT_TRUE(Extract(L"end_blocks_only.tar.zst"));
@@ -108,7 +114,8 @@ TEST_P(DamagedPayloadTest, ReportsFailure) {
 
 INSTANTIATE_TEST_SUITE_P(Damaged, DamagedPayloadTest,
                          ::testing::Values(L"truncated.tar.zst", L"bit_flipped_raw_block.tar.zst",
-                                           L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst"));
+                                           L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst",
+                                           L"truncated_streamed.tar.zst", L"checksum_mismatch_streamed.tar.zst"));
 
 class HostilePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 

@@ -20,7 +20,7 @@
 #include "engine/uninstall_entry.h"
 #include "tests/engine/allocation_tracker.h"
 #include "tests/engine/progress_collector.h"
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/recording_icacls.h"
 #include "tests/support/running_copy.h"
 #include "tests/support/shell_link.h"
@@ -132,7 +132,7 @@ class InstallWorkerTest : public ::testing::Test {
   ProgressCollector collector_;
   InstallEngine engine_{collector_.Window(), installDir_.wstring()};
   RecordingIcacls icacls_;
-  LogCapture log_;
+  CapturedLog log_;
 };
 
 TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/running_copy.h"
 #include "tests/support/temp_folder.h"
 
@@ -27,7 +27,7 @@ class KillRunningAppTest : public ::testing::Test {
 
   TempFolder folder_{L"kill"};
   std::vector<std::unique_ptr<RunningCopy>> copies_;
-  LogCapture log_;
+  CapturedLog log_;
 };
 
 TEST_F(KillRunningAppTest, EndsEveryWholeNameMatchIgnoringCaseAndCountsEach) {

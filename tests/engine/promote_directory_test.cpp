@@ -11,7 +11,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/recording_icacls.h"
 #include "tests/support/temp_folder.h"
 
@@ -64,7 +64,7 @@ class PromoteDirectoryTest : public ::testing::Test {
   InstallPaths paths_ = InstallPaths::FromTarget((base_.Path() / L"Vexor Apps" / L"Quillon").wstring());
   std::error_code slot_;
   RecordingIcacls icacls_;
-  LogCapture log_;
+  CapturedLog log_;
 };
 
 TEST_F(PromoteDirectoryTest, FirstInstallMovesTheTreeIntoPlaceAndGrantsAccess) {

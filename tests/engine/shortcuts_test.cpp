@@ -10,7 +10,7 @@
 #include <fstream>
 
 #include "engine/install_engine.h"
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/shell_link.h"
 #include "tests/support/temp_folder.h"
 
@@ -53,7 +53,7 @@ class ShortcutsTest : public ::testing::Test {
   const fs::path desktopLink_ = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / L"Quillon.lnk";
   const fs::path startMenuFolder_ = ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon";
   std::vector<fs::path> pins_;
-  LogCapture log_;
+  CapturedLog log_;
 };
 
 TEST_F(ShortcutsTest, LinkCarriesTargetDescriptionWorkingDirectoryAndIcon) {

@@ -16,12 +16,12 @@ class CaptureSink;
 
 // Installs an in-memory sink as the default logger (synchronous, level info) and restores the previous
 // default logger when destroyed.
-class LogCapture {
+class CapturedLog {
  public:
-  LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
-  ~LogCapture();
+  CapturedLog();
+  CapturedLog(const CapturedLog&) = delete;
+  CapturedLog& operator=(const CapturedLog&) = delete;
+  ~CapturedLog();
 
   [[nodiscard]] std::vector<LogLine> Lines() const;
   // Lines of the level whose text starts with prefix.

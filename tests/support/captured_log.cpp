@@ -1,4 +1,4 @@
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 
 #include <spdlog/sinks/base_sink.h>
 #include <spdlog/spdlog.h>
@@ -27,17 +27,17 @@ class CaptureSink : public spdlog::sinks::base_sink<std::mutex> {
   std::vector<LogLine> lines_;
 };
 
-LogCapture::LogCapture() : sink_(std::make_shared<CaptureSink>()), previous_(spdlog::default_logger()) {
+CapturedLog::CapturedLog() : sink_(std::make_shared<CaptureSink>()), previous_(spdlog::default_logger()) {
   auto logger = std::make_shared<spdlog::logger>("capture", sink_);
   logger->set_level(spdlog::level::info);
   spdlog::set_default_logger(std::move(logger));
 }
 
-LogCapture::~LogCapture() { spdlog::set_default_logger(previous_); }
+CapturedLog::~CapturedLog() { spdlog::set_default_logger(previous_); }
 
-std::vector<LogLine> LogCapture::Lines() const { return sink_->Lines(); }
+std::vector<LogLine> CapturedLog::Lines() const { return sink_->Lines(); }
 
-std::vector<std::string> LogCapture::Find(spdlog::level::level_enum level, const std::string& prefix) const {
+std::vector<std::string> CapturedLog::Find(spdlog::level::level_enum level, const std::string& prefix) const {
   std::vector<std::string> found;
   for (const LogLine& line : sink_->Lines()) {
     if (line.level == level && line.text.compare(0, prefix.size(), prefix) == 0) found.push_back(line.text);
@@ -45,10 +45,10 @@ std::vector<std::string> LogCapture::Find(spdlog::level::level_enum level, const
   return found;
 }
 
-size_t LogCapture::CountAtLevel(spdlog::level::level_enum level) const {
+size_t CapturedLog::CountAtLevel(spdlog::level::level_enum level) const {
   size_t count = 0;
   for (const LogLine& line : sink_->Lines()) count += line.level == level;
   return count;
 }
 
-void LogCapture::Clear() { sink_->Clear(); }
+void CapturedLog::Clear() { sink_->Clear(); }

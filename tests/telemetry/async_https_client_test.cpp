@@ -1,0 +1,208 @@
+// The client against a real HTTPS server on 127.0.0.1:443 (https_test_server.py) whose certificate comes
+// from an authority trusted only in the test prefix: certificate checks stay as strict as in the field.
+#include "telemetry/async_https_client.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/telemetry/log_capture.h"
+#include "tests/telemetry/test_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr wchar_t kProbePath[] = L"/probe/echo";
+// Long enough for a TLS handshake under a loaded Wine, shorter than any test time-out.
+constexpr auto kAnswerWait = 15s;
+
+class AsyncHttpsClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test_server::Reset("200");
+    ASSERT_TRUE(WaitForContextsFreed(1s)) << "a previous test left a request behind";
+  }
+
+  bool Send(AsyncHttpsClient& client, const nlohmann::json& body = {{"probe", 1}}) {
+    return client.SendRequest(test_server::kHost, kProbePath, body, recorder_.OnSuccess(), recorder_.OnError());
+  }
+
+  CallbackRecorder recorder_;
+};
+
+TEST_F(AsyncHttpsClientTest, PostsTheCompactBodyToThePath) {
+  AsyncHttpsClient client;
+  ASSERT_TRUE(Send(client, {{"b", "\xe4\xb8\xad"}, {"a", 1}}));
+  ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
+  EXPECT_EQ(recorder_.Successes(), std::vector<std::string>{"ok"});
+  EXPECT_TRUE(recorder_.Errors().empty());
+
+  const std::vector<RecordedRequest> requests = test_server::Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].method, "POST");
+  EXPECT_EQ(requests[0].path, "/probe/echo");
+  EXPECT_EQ(requests[0].body, "{\"a\":1,\"b\":\"\xe4\xb8\xad\"}");
+  EXPECT_EQ(requests[0].Header("Content-Length"), std::to_string(requests[0].body.size()));
+  EXPECT_EQ(requests[0].Header("User-Agent"), "WinHTTP_Singleton/1.0");
+}
+
+TEST_F(AsyncHttpsClientTest, ResponsesReachOnSuccessWhateverTheirStatusAndSize) {
+  struct Case {
+    const char* mode;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"500", "server failed"},          // the status code is never looked at
+      {"empty", ""},                     // no body: an empty text, still a success
+      {"long", test_server::LongBody()}  // three reads of at most 8192 bytes, joined in order
+  };
+  for (const Case& answer : cases) {
+    SCOPED_TRACE(answer.mode);
+    test_server::Reset(answer.mode);
+    CallbackRecorder recorder;
+    AsyncHttpsClient client;
+    ASSERT_TRUE(client.SendRequest(test_server::kHost, kProbePath, {{"probe", 1}}, recorder.OnSuccess(),
+                                   recorder.OnError()));
+    ASSERT_TRUE(recorder.WaitForCalls(1, kAnswerWait));
+    ASSERT_EQ(recorder.Successes().size(), 1u);
+    EXPECT_EQ(recorder.Successes()[0].size(), answer.expected.size());
+    EXPECT_EQ(recorder.Successes()[0], answer.expected);
+    EXPECT_TRUE(recorder.Errors().empty());
+    EXPECT_TRUE(WaitForContextsFreed(2s));
+  }
+}
+
+TEST_F(AsyncHttpsClientTest, RefusedConnectionEndsInOnErrorAndLeavesNothingPending) {
+  LogCapture log;
+  AsyncHttpsClient client;
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(client.SendRequest(test_server::kRefusingHost, kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
+                                 recorder_.OnError()));
+  ASSERT_TRUE(recorder_.WaitForCalls(1, 2 * std::chrono::milliseconds(AsyncHttpsClient::kTimeoutMs)));
+  EXPECT_LT(std::chrono::steady_clock::now() - started,
+            std::chrono::milliseconds(AsyncHttpsClient::kTimeoutMs) + 1s);
+  EXPECT_EQ(recorder_.Errors(), std::vector<DWORD>{ERROR_WINHTTP_CANNOT_CONNECT});
+  EXPECT_TRUE(recorder_.Successes().empty());
+
+  ASSERT_TRUE(WaitForContextsFreed(2s));
+  // With the counter back at zero, shutting down has nothing to wait for and nothing to say.
+  client.Shutdown();
+  EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST_F(AsyncHttpsClientTest, CertificateForAnotherNameIsRefused) {
+  // The same server reached by its address: the certificate names "localhost" only.
+  AsyncHttpsClient client;
+  ASSERT_TRUE(client.SendRequest(L"127.0.0.1", kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
+                                 recorder_.OnError()));
+  ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
+  ASSERT_EQ(recorder_.Errors().size(), 1u);
+  // Windows names the mismatch itself; Wine reports it as a failed secure channel.
+  const DWORD error = recorder_.Errors()[0];
+  EXPECT_TRUE(error == ERROR_WINHTTP_SECURE_CERT_CN_INVALID || error == ERROR_WINHTTP_SECURE_FAILURE ||
+              error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR)
+      << error;
+  EXPECT_TRUE(recorder_.Successes().empty());
+  EXPECT_TRUE(test_server::Requests().empty());
+  EXPECT_TRUE(WaitForContextsFreed(2s));
+}
+
+TEST_F(AsyncHttpsClientTest, ShutdownWithNothingPendingLogsNothingAndRefusesLaterRequests) {
+  LogCapture log;
+  AsyncHttpsClient client;
+  ASSERT_TRUE(Send(client));
+  ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
+  ASSERT_TRUE(WaitForContextsFreed(2s));
+
+  const auto started = std::chrono::steady_clock::now();
+  client.Shutdown();
+  client.Shutdown();  // the second call finds the session closed already
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
+  EXPECT_TRUE(log.Lines().empty());
+
+  const long createdBefore = GetRequestContextCounters().created.load();
+  EXPECT_FALSE(Send(client));
+  EXPECT_EQ(GetRequestContextCounters().created.load(), createdBefore + 1);
+  EXPECT_EQ(LiveRequestContexts(), 0);  // freed on the spot
+  std::this_thread::sleep_for(200ms);
+  EXPECT_EQ(recorder_.Successes().size() + recorder_.Errors().size(), 1u);
+  EXPECT_EQ(test_server::Requests().size(), 1u);
+}
+
+TEST_F(AsyncHttpsClientTest, ShutdownWaitsForARequestThatEndsInTime) {
+  test_server::Reset("never");
+  LogCapture log;
+  AsyncHttpsClient client;
+  ASSERT_TRUE(Send(client));
+  ASSERT_TRUE(test_server::WaitForRequests(1, kAnswerWait));
+  // Let the answer go once Shutdown is waiting; the held answer then ends with an empty body.
+  std::thread release([] {
+    std::this_thread::sleep_for(1500ms);
+    test_server::SetMode("200");
+  });
+  const auto started = std::chrono::steady_clock::now();
+  client.Shutdown();
+  const auto waited = std::chrono::steady_clock::now() - started;
+  release.join();
+
+  EXPECT_GE(waited, 1000ms);
+  EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs));
+  EXPECT_EQ(recorder_.Successes(), std::vector<std::string>{""});
+  const std::vector<CapturedLine> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].level, spdlog::level::info);
+  EXPECT_EQ(lines[0].text, "正在关闭网络模块，等待 1 个请求完成...");
+  EXPECT_EQ(lines[1].level, spdlog::level::info);
+  EXPECT_EQ(lines[1].text, "所有请求已完成");
+  EXPECT_TRUE(WaitForContextsFreed(2s));
+}
+
+TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
+  test_server::Reset("never");
+  LogCapture log;
+  AsyncHttpsClient client;
+  ASSERT_TRUE(Send(client));
+  const auto started = std::chrono::steady_clock::now();
+  client.Shutdown();
+  const auto waited = std::chrono::steady_clock::now() - started;
+
+  EXPECT_GE(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) - 50ms);
+  EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) + 2s);
+  const std::vector<CapturedLine> lines = log.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].level, spdlog::level::info);
+  EXPECT_EQ(lines[0].text, "正在关闭网络模块，等待 1 个请求完成...");
+  EXPECT_EQ(lines[1].level, spdlog::level::warn);
+  EXPECT_EQ(lines[1].text, "部分异步请求超时未返回，强制关闭句柄。");
+  EXPECT_TRUE(recorder_.Successes().empty());
+  EXPECT_TRUE(recorder_.Errors().empty());
+  ASSERT_EQ(test_server::Requests().size(), 1u);
+
+  // Only the session was closed: the request itself is still in flight and ends normally once the
+  // server lets the answer go. The client must outlive it, since the request reports back to it.
+  test_server::SetMode("200");
+  ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
+  EXPECT_TRUE(WaitForContextsFreed(2s));
+}
+
+TEST_F(AsyncHttpsClientTest, FiftyConcurrentRequestsFreeEveryContextOnce) {
+  constexpr long kRequests = 50;
+  LogCapture log;
+  AsyncHttpsClient client;
+  const long createdBefore = GetRequestContextCounters().created.load();
+  const long destroyedBefore = GetRequestContextCounters().destroyed.load();
+  for (long i = 0; i < kRequests; ++i) ASSERT_TRUE(Send(client, {{"index", i}}));
+
+  ASSERT_TRUE(recorder_.WaitForCalls(kRequests, 60s));
+  EXPECT_EQ(recorder_.Successes(), std::vector<std::string>(kRequests, "ok"));
+  ASSERT_TRUE(WaitForContextsFreed(5s));
+  EXPECT_EQ(GetRequestContextCounters().created.load() - createdBefore, kRequests);
+  EXPECT_EQ(GetRequestContextCounters().destroyed.load() - destroyedBefore, kRequests);
+  EXPECT_EQ(test_server::Requests().size(), static_cast<size_t>(kRequests));
+  client.Shutdown();
+  EXPECT_TRUE(log.Lines().empty());
+}
+
+}  // namespace
