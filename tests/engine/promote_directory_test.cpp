@@ -1,5 +1,6 @@
 // The directory swap on real folders. Faults that Wine's file system cannot produce (access denied on a
-// held tree, a throwing move) come in through the move function that the swap is given.
+// held tree) come in through the move function that the swap is given. The worker's tests cover the
+// upgrade, the repair of an interrupted swap and exceptions.
 #include "engine/promote_directory.h"
 
 #include <windows.h>
@@ -8,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <vector>
 
 #include "tests/support/captured_log.h"
@@ -26,14 +26,12 @@ struct MoveScript {
   fs::path failingSource;
   int failures = 0;             // this many calls fail, later ones are real
   DWORD error = ERROR_ACCESS_DENIED;
-  bool throws = false;
   std::vector<ULONGLONG> calls;  // GetTickCount64 of each call for failingSource
 } script;
 
 bool ScriptedMove(const fs::path& from, const fs::path& to, std::error_code& error) {
   if (from != script.failingSource) return MoveDirectory(from, to, error);
   script.calls.push_back(::GetTickCount64());
-  if (script.throws) throw std::runtime_error("move refused");
   if (script.failures > 0) {
     --script.failures;
     error.assign(static_cast<int>(script.error), std::system_category());
@@ -78,17 +76,6 @@ TEST_F(PromoteDirectoryTest, FirstInstallMovesTheTreeIntoPlaceAndGrantsAccess) {
   EXPECT_EQ(icacls_.Record(), IcaclsLine());
 }
 
-TEST_F(PromoteDirectoryTest, UpgradeReplacesTheOldTreeAndRemovesTheBackup) {
-  MakeTree(paths_.installPath, "old");
-  MakeTree(paths_.tempDir, "new");
-  ASSERT_TRUE(Promote());
-  EXPECT_EQ(Marker(paths_.installPath), "new");
-  EXPECT_FALSE(fs::exists(paths_.installPath / L"resources" / L"old.dat"));
-  EXPECT_FALSE(fs::exists(paths_.backupDir));
-  EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 1u);
-  EXPECT_EQ(log_.CountAtLevel(err), 0u);
-}
-
 TEST_F(PromoteDirectoryTest, StaleBackupIsRemovedBeforeTheNewBackupIsMade) {
   MakeTree(paths_.installPath, "old");
   MakeTree(paths_.backupDir, "stale");
@@ -97,19 +84,6 @@ TEST_F(PromoteDirectoryTest, StaleBackupIsRemovedBeforeTheNewBackupIsMade) {
   EXPECT_EQ(Marker(paths_.installPath), "new");
   EXPECT_FALSE(fs::exists(paths_.backupDir));
   EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 2u);  // the stale one, then the new one
-}
-
-TEST_F(PromoteDirectoryTest, BackupWithoutAnInstallFolderIsMovedBackNotDeleted) {
-  MakeTree(paths_.backupDir, "previous");
-  ASSERT_TRUE(RestoreInterruptedSwap(paths_, slot_, &ScriptedMove));
-  EXPECT_EQ(Marker(paths_.installPath), "previous");
-  EXPECT_FALSE(fs::exists(paths_.backupDir));
-  EXPECT_EQ(log_.Find(info, "发现中断的安装").size(), 1u);
-
-  // Nothing to repair when the install folder is there.
-  MakeTree(paths_.backupDir, "stale");
-  EXPECT_TRUE(RestoreInterruptedSwap(paths_, slot_, &ScriptedMove));
-  EXPECT_EQ(Marker(paths_.installPath), "previous");
 }
 
 TEST_F(PromoteDirectoryTest, AccessDeniedIsRetriedThreeTimes300MsApart) {
@@ -171,17 +145,6 @@ TEST_F(PromoteDirectoryTest, OldTreeThatCannotBeMovedAsideStaysInPlace) {
   EXPECT_EQ(log_.Find(err, "备份目录失败: ").size(), 1u);
   EXPECT_EQ(Marker(paths_.installPath), "old");
   EXPECT_FALSE(fs::exists(paths_.tempDir));
-}
-
-TEST_F(PromoteDirectoryTest, ExceptionDuringTheSwapPutsThePreviousInstallationBack) {
-  MakeTree(paths_.installPath, "old");
-  MakeTree(paths_.tempDir, "new");
-  script.failingSource = paths_.tempDir;
-  script.throws = true;
-  EXPECT_THROW(Promote(), std::runtime_error);
-  EXPECT_EQ(Marker(paths_.installPath), "old");
-  EXPECT_FALSE(fs::exists(paths_.tempDir));
-  EXPECT_FALSE(fs::exists(paths_.backupDir));
 }
 
 }  // namespace
