@@ -257,23 +257,25 @@ TEST_F(InstallWorkerTest, ExceptionBeforeTheSwapIsLoggedAndNothingIsUnpacked) {
 }
 
 TEST_F(InstallWorkerTest, EveryProgressTextIsFreedByTheReceiver) {
-  auto run = [this] {
-    std::thread([this] {
+  UniqueHandle returned(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  auto run = [this, &returned] {
+    std::thread([this, event = returned.Get()] {
       TrackAllocationsOnThisThread(true);
       engine_.Install(kPayloadResourceId, engine_.installDir);
       TrackAllocationsOnThisThread(false);
+      ::SetEvent(event);
     }).detach();
+    Finish();
+    // The worker frees its own blocks after posting the result; count once it has returned.
+    ASSERT_EQ(::WaitForSingleObject(returned.Get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
   };
   run();  // a first run makes the one-time allocations of the libraries
-  Finish();
   collector_.progress.clear();
   collector_.succeeded = collector_.failed = 0;
   log_.Clear();
 
   BeginAllocationCount();
   run();
-  Finish();
-  ::Sleep(200);  // the worker thread ends after its result message
   log_.Clear();  // the captured lines were allocated on the worker thread
   EXPECT_FALSE(collector_.progress.empty());
   EXPECT_EQ(LiveTrackedAllocations(), 0);
