@@ -1,14 +1,26 @@
 #!/usr/bin/env bash
-# Runs the benchmarks and prints their figures. The reference payload is generated once and cached.
+# Runs the benchmarks under Wine on a virtual display and prints their name=value figures.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 source "$here/wine-env.sh" "$build/wineprefix"
-wine_prefix_ensure
-trap 'wineserver -k 2>/dev/null || true' EXIT
 
-# 1. The reference payload, keyed by the generator and the packer.
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+wine_prefix_ensure
+wineserver -p
+
+# 1. The reference payload, generated once and keyed by the generator and the packer.
 key=$(cat "$root/bench/make_reference_tree.py" "$root/tools/pack_payload.py" | sha256sum | cut -c1-12)
 cache=${QUILLON_BENCH_CACHE:-$HOME/.cache/quillon-bench}/$key
 payload=$cache/reference.tar.zst
@@ -37,13 +49,20 @@ rm -rf "$scratch"
 native=$(printf '%s\n' "${times[@]}" | sort -g | sed -n 2p)
 
 # 3. Extraction under Wine.
-echo "== payload extraction =="
-wine "$build/bench/extract_bench.exe" "$(winepath -w "$payload")" "$native" </dev/null 2>&1 | tr -d '\r'
+echo "# extract_bench.exe"
+(cd "$build/bench" && wine extract_bench.exe "$(winepath -w "$payload")" "$native" </dev/null 2>&1 | tr -d '\r')
 
-# 4. The whole install worker. Its program carries the payload as a resource, as the installer does, so it
+# 4. The programs that need no arguments, from the bench folder so that generated inputs are found.
+for program in "$build"/bench/*_bench.exe; do
+  name=$(basename "$program")
+  case "$name" in extract_bench.exe | worker_bench.exe) continue ;; esac
+  echo "# $name"
+  (cd "$build/bench" && wine "$name" </dev/null 2>&1 | tr -d '\r')
+done
+
+# 5. The whole install worker. Its program carries the payload as a resource, as the installer does, so it
 #    is linked against the cached payload here.
-echo "== install worker =="
-mkdir -p "$build/bench"
+echo "# worker_bench.exe"
 ln -f "$payload" "$build/bench/reference.tar.zst" 2>/dev/null || cp "$payload" "$build/bench/reference.tar.zst"
 cmake --build "$build" --target worker_bench >/dev/null
 wine "$build/bench/worker_bench.exe" 'C:\quillon-bench\Quillon' "$native" </dev/null 2>&1 | tr -d '\r' | grep -v '^\['

@@ -1,0 +1,476 @@
+#include "veneer/render_engine.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cwchar>
+
+#include "veneer/image_pixels.h"
+#include "veneer/zip_reader.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_BMP
+#define STBI_ONLY_GIF
+#include "stb_image.h"
+
+namespace Veneer {
+
+// ---------------------------------------------------------------------------------------------------
+// Clip regions
+
+CRenderClip::CRenderClip(HDC dc, const RECT& rc) : dc_(dc) { Apply(::CreateRectRgnIndirect(&rc)); }
+
+CRenderClip::CRenderClip(HDC dc, const RECT& rc, int roundWidth, int roundHeight) : dc_(dc) {
+  Apply(::CreateRoundRectRgn(rc.left, rc.top, rc.right + 1, rc.bottom + 1, roundWidth, roundHeight));
+}
+
+void CRenderClip::Apply(HRGN region) {
+  UniqueHrgn owned(region);
+  UniqueHrgn previous(::CreateRectRgn(0, 0, 0, 0));
+  if (::GetClipRgn(dc_, previous.Get()) == 1) {
+    previous_ = std::move(previous);
+    hadPrevious_ = true;
+    ::ExtSelectClipRgn(dc_, owned.Get(), RGN_AND);
+  } else {
+    ::SelectClipRgn(dc_, owned.Get());
+  }
+}
+
+CRenderClip::~CRenderClip() { ::SelectClipRgn(dc_, hadPrevious_ ? previous_.Get() : nullptr); }
+
+// ---------------------------------------------------------------------------------------------------
+// Images
+
+HBITMAP CRenderEngine::CreateDib32(HDC dc, int width, int height, uint32_t** bits) {
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader.biSizeImage = static_cast<DWORD>(width) * height * 4;
+  void* pixels = nullptr;
+  HBITMAP bitmap = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (bits != nullptr) *bits = bitmap != nullptr ? static_cast<uint32_t*>(pixels) : nullptr;
+  return bitmap;
+}
+
+TImageInfo::TImageInfo() = default;
+// The GDI+ bitmap borrows the DIB's pixels, so it goes first.
+TImageInfo::~TImageInfo() { gdiplusImage.reset(); }
+
+std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask,
+                                                       bool gdiplus) {
+  if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  stbi_uc* rgba = stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 4);
+  if (rgba == nullptr) return nullptr;
+  auto image = std::make_unique<TImageInfo>();
+  uint32_t* bits = nullptr;
+  image->bitmap.Reset(CreateDib32(nullptr, width, height, &bits));
+  if (!image->bitmap) {
+    stbi_image_free(rgba);
+    return nullptr;
+  }
+  image->bits = bits;
+  image->width = width;
+  image->height = height;
+  image->alpha = PremultiplyPixels(rgba, bits, static_cast<size_t>(width) * height, mask);
+  image->mask = mask;
+  stbi_image_free(rgba);
+  if (gdiplus) {
+    // The GDI+ bitmap shares the decoded pixels rather than decoding the bytes a second time.
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
+                                                    reinterpret_cast<BYTE*>(bits));
+    if (bitmap->GetLastStatus() == Gdiplus::Ok) image->gdiplusImage = std::move(bitmap);
+  }
+  return image;
+}
+
+namespace {
+
+bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER size{};
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
+  bytes.resize(static_cast<size_t>(size.QuadPart));
+  DWORD read = 0;
+  if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+                         read != bytes.size())) {
+    bytes.clear();
+    return false;
+  }
+  return true;
+}
+
+bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
+  HZIP zip = CPaintManagerUI::IsCachedResourceZip() ? CPaintManagerUI::GetResourceZipHandle() : nullptr;
+  bool opened = false;
+  if (!CPaintManagerUI::IsCachedResourceZip()) {
+    const std::wstring path = CPaintManagerUI::GetResourcePath() + CPaintManagerUI::GetResourceZip();
+    zip = OpenZip(path.c_str(), CPaintManagerUI::GetResourceZipPassword().c_str());
+    opened = zip != nullptr;
+  }
+  if (zip == nullptr) return false;
+  ZipEntryInfo entry;
+  bool ok = false;
+  if (FindZipItem(zip, name.c_str(), true, &entry) == kZipOk && entry.uncompressedSize != 0) {
+    bytes.resize(entry.uncompressedSize);
+    const unsigned result = UnzipItem(zip, entry.index, bytes.data(), entry.uncompressedSize);
+    ok = result == kZipOk || result == kZipMore;
+    if (!ok) bytes.clear();
+  }
+  if (opened) CloseZip(zip);
+  return ok;
+}
+
+}  // namespace
+
+bool CRenderEngine::LoadResourceFile(const std::wstring& name, std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  if (CPaintManagerUI::GetResourceZip().empty())
+    return ReadWholeFile(CPaintManagerUI::GetResourcePath() + name, bytes);
+  return ReadFromArchive(name, bytes);
+}
+
+std::unique_ptr<TImageInfo> CRenderEngine::LoadImage(const std::wstring& name, const wchar_t* type, uint32_t mask,
+                                                     HINSTANCE module, bool gdiplus) {
+  std::vector<uint8_t> bytes;
+  if (type != nullptr && type[0] != 0) {
+    // Step 1: a resource of the module (name is its decimal id).
+    HINSTANCE source = module != nullptr ? module : CPaintManagerUI::GetResourceDll();
+    const auto id = static_cast<WORD>(std::wcstol(name.c_str(), nullptr, 10));
+    HRSRC resource = ::FindResourceW(source, MAKEINTRESOURCEW(id), type);
+    if (resource != nullptr) {
+      HGLOBAL loaded = ::LoadResource(source, resource);
+      const DWORD size = ::SizeofResource(source, resource);
+      const auto* data = static_cast<const uint8_t*>(loaded != nullptr ? ::LockResource(loaded) : nullptr);
+      if (data != nullptr && size > 0) bytes.assign(data, data + size);
+    }
+  } else {
+    // Steps 2 and 3: the resource folder, or the skin archive.
+    LoadResourceFile(name, bytes);
+  }
+  // Step 4: the name as a path of its own.
+  if (bytes.empty() && !ReadWholeFile(name, bytes)) return nullptr;
+  if (bytes.empty()) return nullptr;
+  return DecodeImage(bytes.data(), bytes.size(), mask, gdiplus);
+}
+
+namespace {
+
+// Draws a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
+HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size, bool* opaque) {
+  uint32_t* bits = nullptr;
+  HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
+  if (bitmap == nullptr) return nullptr;
+  std::fill(bits, bits + static_cast<size_t>(size.cx) * size.cy, 0u);
+  Gdiplus::Bitmap target(size.cx, size.cy, size.cx * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits));
+  Gdiplus::Graphics graphics(&target);
+  graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+  graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+  graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+  Gdiplus::ImageAttributes attributes;
+  attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+  graphics.DrawImage(image, Gdiplus::Rect(0, 0, size.cx, size.cy), source.left, source.top, Width(source),
+                     Height(source), Gdiplus::UnitPixel, &attributes);
+  graphics.Flush(Gdiplus::FlushIntentionSync);
+  const size_t count = static_cast<size_t>(size.cx) * size.cy;
+  *opaque = std::all_of(bits, bits + count, [](uint32_t pixel) { return (pixel >> 24) == 0xFF; });
+  return bitmap;
+}
+
+void DrawGdiplusRotated(HDC dc, Gdiplus::Bitmap* image, const RECT& dest, const RECT& source, int fade, int rotate) {
+  Gdiplus::Graphics graphics(dc);
+  graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+  graphics.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+  graphics.SetSmoothingMode(Gdiplus::SmoothingModeHighQuality);
+  Gdiplus::ImageAttributes attributes;
+  attributes.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+  if (fade != 255) {
+    Gdiplus::ColorMatrix matrix = {{{1, 0, 0, 0, 0},
+                                    {0, 1, 0, 0, 0},
+                                    {0, 0, 1, 0, 0},
+                                    {0, 0, 0, static_cast<Gdiplus::REAL>(fade) / 255.0f, 0},
+                                    {0, 0, 0, 0, 1}}};
+    attributes.SetColorMatrix(&matrix);
+  }
+  const Gdiplus::REAL cx = (dest.left + dest.right) / 2.0f;
+  const Gdiplus::REAL cy = (dest.top + dest.bottom) / 2.0f;
+  graphics.TranslateTransform(cx, cy);
+  graphics.RotateTransform(static_cast<Gdiplus::REAL>(rotate));
+  graphics.TranslateTransform(-cx, -cy);
+  graphics.DrawImage(image, Gdiplus::Rect(dest.left, dest.top, Width(dest), Height(dest)), source.left, source.top,
+                     Width(source), Height(source), Gdiplus::UnitPixel, &attributes);
+}
+
+// Blends the part of a 1:1 bitmap that lies inside both the destination and the device's clip box. An
+// opaque source at full strength covers what is below completely, which a plain copy does faster.
+void BlendVisible(HDC dc, HDC memory, const RECT& dest, int sourceX, int sourceY, BYTE fade, bool opaque) {
+  RECT clip{};
+  RECT visible = dest;
+  if (::GetClipBox(dc, &clip) != NULLREGION && clip.right > clip.left) {
+    if (!Intersect(visible, dest, clip)) return;
+  }
+  if (opaque && fade == 255) {
+    ::BitBlt(dc, visible.left, visible.top, Width(visible), Height(visible), memory, sourceX + visible.left - dest.left,
+             sourceY + visible.top - dest.top, SRCCOPY);
+    return;
+  }
+  BLENDFUNCTION blend = {AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
+  CRenderEngine::GetAlphaBlend()(dc, visible.left, visible.top, Width(visible), Height(visible), memory,
+                                 sourceX + visible.left - dest.left, sourceY + visible.top - dest.top,
+                                 Width(visible), Height(visible), blend);
+}
+
+}  // namespace
+
+bool CRenderEngine::DrawImageInfo(HDC dc, CPaintManagerUI* manager, const RECT& item, const RECT& paint,
+                                  const TDrawInfo* info, HRGN /*clip*/) {
+  if (manager == nullptr || dc == nullptr || info == nullptr) return false;
+  const RECT dest = ComputeImageDest(item, *info, manager->GetDPIObj());
+  if (info->imageName.empty()) return false;
+  const TImageInfo* image =
+      manager->GetImageEx(info->imageName.c_str(), info->resourceType.empty() ? nullptr : info->resourceType.c_str(),
+                          info->mask, false, info->gdiplus);
+  if (image == nullptr) return false;
+
+  RECT source = info->source;
+  if (source.left == 0 && source.top == 0 && source.right == 0 && source.bottom == 0) {
+    source.right = image->width;
+    source.bottom = image->height;
+  }
+  source.right = std::min<long>(source.right, image->width);
+  source.bottom = std::min<long>(source.bottom, image->height);
+
+  RECT overlap;
+  if (!Intersect(overlap, dest, item) || !Intersect(overlap, dest, paint)) return true;
+  const bool alpha = manager->IsLayered() || image->alpha;
+
+  if (info->gdiplus && image->gdiplusImage) {
+    if (info->rotate != 0) {
+      DrawGdiplusRotated(dc, image->gdiplusImage.get(), dest, source, info->fade, info->rotate);
+      return true;
+    }
+    const SIZE size = MakeSize(Width(dest), Height(dest));
+    UniqueHdc memory(::CreateCompatibleDC(dc));
+    if (size.cx == Width(source) && size.cy == Height(source)) {
+      // Drawn at its own size, the high-quality resampling maps every pixel onto itself.
+      HGDIOBJ old = ::SelectObject(memory.Get(), image->bitmap.Get());
+      BlendVisible(dc, memory.Get(), dest, source.left, source.top, static_cast<BYTE>(info->fade), !image->alpha);
+      ::SelectObject(memory.Get(), old);
+      return true;
+    }
+    auto* mutableImage = const_cast<TImageInfo*>(image);
+    const TImageInfo::ScaledCopy* scaled = nullptr;
+    for (const auto& copy : mutableImage->scaledCopies)
+      if (SameRect(copy.source, source) && copy.size.cx == size.cx && copy.size.cy == size.cy) scaled = &copy;
+    if (scaled == nullptr) {
+      bool opaque = false;
+      HBITMAP bitmap = MakeScaledCopy(image->gdiplusImage.get(), source, size, &opaque);
+      if (bitmap == nullptr) return false;
+      if (mutableImage->scaledCopies.size() >= 8) mutableImage->scaledCopies.erase(mutableImage->scaledCopies.begin());
+      mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(bitmap), opaque});
+      scaled = &mutableImage->scaledCopies.back();
+    }
+    HGDIOBJ old = ::SelectObject(memory.Get(), scaled->bitmap.Get());
+    BlendVisible(dc, memory.Get(), dest, 0, 0, static_cast<BYTE>(info->fade), scaled->opaque);
+    ::SelectObject(memory.Get(), old);
+    return true;
+  }
+  DrawImage(dc, image->bitmap.Get(), dest, paint, source, info->corner, alpha, static_cast<BYTE>(info->fade),
+            info->hole, info->xTiled, info->yTiled);
+  return true;
+}
+
+void CRenderEngine::DrawImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RECT& paint, const RECT& source,
+                              const RECT& corners, bool alpha, BYTE fade, bool hole, bool xTiled, bool yTiled) {
+  if (bitmap == nullptr) return;
+  UniqueHdc memory(::CreateCompatibleDC(dc));
+  HGDIOBJ old = ::SelectObject(memory.Get(), bitmap);
+  ::SetStretchBltMode(dc, HALFTONE);
+  AlphaBlendProc blend = GetAlphaBlend();
+  const bool plain = Width(dest) == Width(source) && Height(dest) == Height(source) && IsZero(corners);
+  if (blend != nullptr && (alpha || fade < 255)) {
+    if (plain) {
+      RECT visible;
+      if (Intersect(visible, dest, paint)) {
+        BLENDFUNCTION bf = {AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
+        blend(dc, visible.left, visible.top, Width(visible), Height(visible), memory.Get(),
+              source.left + visible.left - dest.left, source.top + visible.top - dest.top, Width(visible),
+              Height(visible), bf);
+      }
+    } else {
+      BLENDFUNCTION bf = {AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
+      for (const ImagePiece& piece : ComputeImagePieces(dest, paint, source, corners, hole, xTiled, yTiled))
+        blend(dc, piece.dest.left, piece.dest.top, Width(piece.dest), Height(piece.dest), memory.Get(),
+              piece.source.left, piece.source.top, Width(piece.source), Height(piece.source), bf);
+    }
+  } else if (plain) {
+    RECT visible;
+    if (Intersect(visible, dest, paint))
+      ::BitBlt(dc, visible.left, visible.top, Width(visible), Height(visible), memory.Get(),
+               source.left + visible.left - dest.left, source.top + visible.top - dest.top, SRCCOPY);
+  } else {
+    for (const ImagePiece& piece : ComputeImagePieces(dest, paint, source, corners, hole, xTiled, yTiled))
+      ::StretchBlt(dc, piece.dest.left, piece.dest.top, Width(piece.dest), Height(piece.dest), memory.Get(),
+                   piece.source.left, piece.source.top, Width(piece.source), Height(piece.source), SRCCOPY);
+  }
+  ::SelectObject(memory.Get(), old);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Alpha blending
+
+CRenderEngine::AlphaBlendProc CRenderEngine::GetAlphaBlend() {
+  static AlphaBlendProc proc = [] {
+    HMODULE library = ::LoadLibraryW(L"msimg32.dll");
+    auto found = library != nullptr
+                     ? reinterpret_cast<AlphaBlendProc>(reinterpret_cast<void*>(::GetProcAddress(library, "AlphaBlend")))
+                     : nullptr;
+    return found != nullptr ? found : &CRenderEngine::SoftwareAlphaBlend;
+  }();
+  return proc;
+}
+
+namespace {
+
+uint32_t* DibPixels(HDC dc, int* width, int* height) {
+  DIBSECTION section{};
+  HGDIOBJ bitmap = ::GetCurrentObject(dc, OBJ_BITMAP);
+  if (bitmap == nullptr || ::GetObjectW(bitmap, sizeof(section), &section) != sizeof(section)) return nullptr;
+  if (section.dsBm.bmBitsPixel != 32 || section.dsBm.bmBits == nullptr) return nullptr;
+  *width = section.dsBm.bmWidth;
+  *height = section.dsBm.bmHeight;
+  return static_cast<uint32_t*>(section.dsBm.bmBits);
+}
+
+}  // namespace
+
+// Source-over with premultiplied source pixels, nearest-neighbour scaling, between two 32-bit top-down
+// DIB sections. Used only when the system's blend function is missing.
+BOOL WINAPI CRenderEngine::SoftwareAlphaBlend(HDC dest, int dx, int dy, int dw, int dh, HDC src, int sx, int sy,
+                                              int sw, int sh, BLENDFUNCTION blend) {
+  int destWidth = 0, destHeight = 0, srcWidth = 0, srcHeight = 0;
+  uint32_t* d = DibPixels(dest, &destWidth, &destHeight);
+  uint32_t* s = DibPixels(src, &srcWidth, &srcHeight);
+  if (d == nullptr || s == nullptr || dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return FALSE;
+  destHeight = destHeight < 0 ? -destHeight : destHeight;
+  srcHeight = srcHeight < 0 ? -srcHeight : srcHeight;
+  const uint32_t constant = blend.SourceConstantAlpha;
+  const bool perPixel = (blend.AlphaFormat & AC_SRC_ALPHA) != 0;
+  for (int y = 0; y < dh; ++y) {
+    const int ty = dy + y;
+    const int fy = sy + y * sh / dh;
+    if (ty < 0 || ty >= destHeight || fy < 0 || fy >= srcHeight) continue;
+    for (int x = 0; x < dw; ++x) {
+      const int tx = dx + x;
+      const int fx = sx + x * sw / dw;
+      if (tx < 0 || tx >= destWidth || fx < 0 || fx >= srcWidth) continue;
+      const uint32_t sp = s[static_cast<size_t>(fy) * srcWidth + fx];
+      uint32_t& dp = d[static_cast<size_t>(ty) * destWidth + tx];
+      uint32_t channels[4];
+      for (int k = 0; k < 4; ++k) channels[k] = ((sp >> (8 * k)) & 0xFF) * constant / 255;
+      const uint32_t sa = perPixel ? channels[3] : constant;
+      uint32_t out = 0;
+      for (int k = 0; k < 4; ++k) {
+        const uint32_t dc = (dp >> (8 * k)) & 0xFF;
+        out |= std::min<uint32_t>(255, channels[k] + dc * (255 - sa) / 255) << (8 * k);
+      }
+      dp = out;
+    }
+  }
+  return TRUE;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Colours and lines
+
+void CRenderEngine::DrawColor(HDC dc, const RECT& rc, DWORD color) {
+  if (IsEmpty(rc)) return;
+  const DWORD alpha = color >> 24;
+  if (alpha == 0xFF) {
+    UniqueHbrush brush(::CreateSolidBrush(RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF)));
+    ::FillRect(dc, &rc, brush.Get());
+    return;
+  }
+  if (alpha == 0) return;
+  uint32_t* bits = nullptr;
+  UniqueHbitmap pixel(CreateDib32(dc, 1, 1, &bits));
+  if (!pixel) return;
+  const DWORD r = ((color >> 16) & 0xFF) * alpha / 255;
+  const DWORD g = ((color >> 8) & 0xFF) * alpha / 255;
+  const DWORD b = (color & 0xFF) * alpha / 255;
+  *bits = (alpha << 24) | (r << 16) | (g << 8) | b;
+  UniqueHdc memory(::CreateCompatibleDC(dc));
+  HGDIOBJ old = ::SelectObject(memory.Get(), pixel.Get());
+  BLENDFUNCTION bf = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  GetAlphaBlend()(dc, rc.left, rc.top, Width(rc), Height(rc), memory.Get(), 0, 0, 1, 1, bf);
+  ::SelectObject(memory.Get(), old);
+}
+
+void CRenderEngine::DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps) {
+  if (steps < 1 || IsEmpty(rc)) return;
+  const long extent = vertical ? Height(rc) : Width(rc);
+  for (int i = 0; i < steps; ++i) {
+    DWORD color = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const long a = (first >> shift) & 0xFF;
+      const long b = (second >> shift) & 0xFF;
+      const long c = steps == 1 ? a : a + (b - a) * i / (steps - 1);
+      color |= static_cast<DWORD>(c) << shift;
+    }
+    RECT band = rc;
+    const long start = extent * i / steps;
+    const long end = extent * (i + 1) / steps;
+    if (vertical) {
+      band.top = rc.top + start;
+      band.bottom = rc.top + end;
+    } else {
+      band.left = rc.left + start;
+      band.right = rc.left + end;
+    }
+    DrawColor(dc, band, color);
+  }
+}
+
+namespace {
+COLORREF ToColorRef(DWORD color) { return RGB((color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF); }
+}  // namespace
+
+void CRenderEngine::DrawLine(HDC dc, const RECT& rc, int size, DWORD color, int style) {
+  UniqueHpen pen(::CreatePen(style, size, ToColorRef(color)));
+  HGDIOBJ old = ::SelectObject(dc, pen.Get());
+  ::MoveToEx(dc, rc.left, rc.top, nullptr);
+  ::LineTo(dc, rc.right, rc.bottom);
+  ::SelectObject(dc, old);
+}
+
+void CRenderEngine::DrawRect(HDC dc, const RECT& rc, int size, DWORD color, int style) {
+  UniqueHpen pen(::CreatePen(style | PS_INSIDEFRAME, size, ToColorRef(color)));
+  HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+  HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(HOLLOW_BRUSH));
+  ::Rectangle(dc, rc.left, rc.top, rc.right, rc.bottom);
+  ::SelectObject(dc, oldBrush);
+  ::SelectObject(dc, oldPen);
+}
+
+void CRenderEngine::DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color, int style) {
+  UniqueHpen pen(::CreatePen(style | PS_INSIDEFRAME, size, ToColorRef(color)));
+  HGDIOBJ oldPen = ::SelectObject(dc, pen.Get());
+  HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(HOLLOW_BRUSH));
+  ::RoundRect(dc, rc.left, rc.top, rc.right, rc.bottom, width, height);
+  ::SelectObject(dc, oldBrush);
+  ::SelectObject(dc, oldPen);
+}
+
+}  // namespace Veneer
