@@ -15,13 +15,32 @@ inline constexpr UINT WM_INSTALL_SUCCEEDED = 2025;
 // The worker's last message in every other case (wParam and lParam 0).
 inline constexpr UINT WM_INSTALL_FAILED = 2026;
 
+// The resource that carries the application's files (type RT_RCDATA).
+inline constexpr uint16_t kPayloadResourceId = 130;
+
 // Written once on the UI thread before the worker starts; the worker only reads it.
 struct InstallEngine {
   HWND notifyWindow = nullptr;
   std::wstring installDir;
 
+  // The worker body, run on a detached thread: stops the application, unpacks the payload resource into a
+  // temporary sibling of targetDir, swaps it into place, grants permissions, registers the uninstaller and
+  // writes the shortcuts. Its last act is posting exactly one of WM_INSTALL_SUCCEEDED / WM_INSTALL_FAILED.
+  // Nothing escapes it: every fault ends in a log line and WM_INSTALL_FAILED.
+  void Install(uint16_t resourceId, std::wstring targetDir) const noexcept;
+
   // Unpacks the payload (a Zstandard-compressed tar archive) into targetDir, posting one progress message
   // per entry. Returns false when the archive cannot be opened, the stream is damaged, an entry is refused
   // as unsafe or an entry cannot be written: the tree in targetDir is then incomplete and must not be used.
   [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const;
+
+  // Writes the six values of the uninstall entry; failures are silent and change nothing else.
+  void WriteUninstallEntry() const;
+
+  // The desktop link, the two start-menu links, then RepointTaskbarPins. Failures are logged.
+  void CreateShortcuts() const;
+
+  // Turns the current user's taskbar pins of the application (any earlier install folder) into pins of the
+  // launcher in installDir.
+  void RepointTaskbarPins() const;
 };

@@ -55,7 +55,14 @@ echo "# extract_bench.exe"
 # 4. The programs that need no arguments, from the bench folder so that generated inputs are found.
 for program in "$build"/bench/*_bench.exe; do
   name=$(basename "$program")
-  [ "$name" = extract_bench.exe ] && continue
+  case "$name" in extract_bench.exe | worker_bench.exe) continue ;; esac
   echo "# $name"
   (cd "$build/bench" && wine "$name" </dev/null 2>&1 | tr -d '\r')
 done
+
+# 5. The whole install worker. Its program carries the payload as a resource, as the installer does, so it
+#    is linked against the cached payload here.
+echo "# worker_bench.exe"
+ln -f "$payload" "$build/bench/reference.tar.zst" 2>/dev/null || cp "$payload" "$build/bench/reference.tar.zst"
+cmake --build "$build" --target worker_bench >/dev/null
+wine "$build/bench/worker_bench.exe" 'C:\quillon-bench\Quillon' "$native" </dev/null 2>&1 | tr -d '\r' | grep -v '^\['

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The main job: unpacks the demo payload embedded in bin/quillon_extract.exe into a folder of the Wine
-# prefix, printing each progress message, then shows where the files landed.
+# The main job: installs the demo payload embedded in bin/quillon_install.exe through the install worker
+# into a folder of the Wine prefix, printing each progress message and the log, then the installed tree's
+# summary, the uninstall entry and the links.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -10,8 +11,9 @@ wine_prefix_ensure
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
 target='C:\Program Files (x86)\vexor\Quillon'
-wine "$root/bin/quillon_extract.exe" "$target"
-unix_target="$WINEPREFIX/drive_c/Program Files (x86)/vexor/Quillon"
-echo
-echo "installed tree ($unix_target):"
-(cd "$unix_target" && find . -mindepth 1 | sort | sed 's/^/  /')
+output=$(mktemp "${TMPDIR:-/tmp}/quillon-run.XXXXXX")
+status=0
+wine "$root/bin/quillon_install.exe" "$target" </dev/null >"$output" 2>&1 || status=$?
+cat "$output"
+rm -f "$output"
+exit $status

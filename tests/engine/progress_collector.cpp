@@ -1,5 +1,7 @@
 #include "tests/engine/progress_collector.h"
 
+#include <algorithm>
+
 #include "engine/install_engine.h"
 
 namespace {
@@ -26,9 +28,25 @@ void ProgressCollector::Drain() {
   while (::PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
 }
 
+bool ProgressCollector::WaitForResult(DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  while (succeeded + failed == 0) {
+    const ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    // Short waits: the wake-up only reports messages posted since the queue was last looked at.
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
+                                QS_ALLPOSTMESSAGE);
+    Drain();
+  }
+  return true;
+}
+
 LRESULT CALLBACK ProgressCollector::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<ProgressCollector*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
+  if (message >= WM_INSTALL_PROGRESS && message <= WM_INSTALL_FAILED && self->succeeded + self->failed > 0) {
+    ++self->lateMessages;
+  }
   switch (message) {
     case WM_INSTALL_PROGRESS: {
       auto* name = reinterpret_cast<std::wstring*>(lParam);

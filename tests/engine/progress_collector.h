@@ -21,10 +21,14 @@ class ProgressCollector {
   [[nodiscard]] HWND Window() const { return window_; }
   // Handles every message waiting in this thread's queue.
   void Drain();
+  // Handles messages until a result message arrived or timeoutMs passed; true when a result arrived.
+  bool WaitForResult(DWORD timeoutMs);
 
   std::vector<ProgressMessage> progress;
   int succeeded = 0;
   int failed = 0;
+  // Worker messages that arrived after the first result message.
+  int lateMessages = 0;
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

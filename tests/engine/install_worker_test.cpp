@@ -1,0 +1,284 @@
+// The whole worker, end to end: this program carries the demo payload as resource 130 (and damaged payloads
+// as 131-133), runs the worker on a detached thread as the main window does, and checks what a user's machine
+// would show afterwards: messages, the installed tree, the registry entry, the links and the log.
+#include "engine/install_worker.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+#include "app/unique_resource.h"
+#include "engine/install_engine.h"
+#include "engine/shortcuts.h"
+#include "engine/uninstall_entry.h"
+#include "tests/engine/allocation_tracker.h"
+#include "tests/engine/progress_collector.h"
+#include "tests/support/captured_log.h"
+#include "tests/support/recording_icacls.h"
+#include "tests/support/running_copy.h"
+#include "tests/support/shell_link.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using spdlog::level::err;
+using spdlog::level::info;
+
+constexpr uint16_t kTruncatedPayload = 131;
+constexpr uint16_t kHostilePayload = 132;
+constexpr uint16_t kEmptyArchive = 133;
+constexpr uint16_t kNoSuchResource = 199;
+
+fs::path ShellFolder(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  return buffer;
+}
+
+// Relative path ("/" separators, folders ending in "/") → content, "" for folders.
+std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
+  std::map<std::wstring, std::string> tree;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    const std::wstring relative = fs::relative(item.path(), root).generic_wstring();
+    if (item.is_directory()) {
+      tree[relative + L"/"] = "";
+    } else {
+      tree[relative] = ReadFileBytes(item.path());
+    }
+  }
+  return tree;
+}
+
+std::wstring InstalledValue(const wchar_t* name) {
+  UniqueHkey key;
+  const wchar_t* path =
+      L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+      L"{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1";
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return L"<no key>";
+  wchar_t data[1024] = {};
+  DWORD bytes = sizeof(data);
+  if (::RegQueryValueExW(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS) {
+    return L"<no value>";
+  }
+  return data;
+}
+
+// A failing move for the new tree, standing in for a tree that stays held (access denied) or a throwing step.
+enum class MoveFault { kNone, kAccessDenied, kThrow };
+MoveFault moveFault = MoveFault::kNone;
+bool FaultyMove(const fs::path& from, const fs::path& to, std::error_code& error) {
+  if (moveFault == MoveFault::kThrow) throw std::runtime_error("move refused");
+  if (moveFault == MoveFault::kAccessDenied && from.wstring().find(L"_tmp_installing") != std::wstring::npos) {
+    error.assign(ERROR_ACCESS_DENIED, std::system_category());
+    return false;
+  }
+  return MoveDirectory(from, to, error);
+}
+
+class InstallWorkerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Clean();
+    moveFault = MoveFault::kNone;
+  }
+  void TearDown() override { Clean(); }
+
+  void Clean() {
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallSubkey);
+    std::error_code ignored;
+    fs::remove(desktopLink_, ignored);
+    fs::remove_all(ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon", ignored);
+  }
+
+  // As the main window starts it: a detached thread over Install, resource id and a copy of the folder text.
+  void Install(uint16_t resourceId = kPayloadResourceId) {
+    std::thread(&InstallEngine::Install, &engine_, resourceId, engine_.installDir).detach();
+    Finish();
+  }
+  void InstallWithMove(uint16_t resourceId, MoveDirectoryFunction move) {
+    std::thread([this, resourceId, move] { RunInstallWorker(engine_, resourceId, engine_.installDir, move); })
+        .detach();
+    Finish();
+  }
+  void Finish() {
+    ASSERT_TRUE(collector_.WaitForResult(120000));
+    ::Sleep(100);  // anything posted after the result would arrive now
+    collector_.Drain();
+    EXPECT_EQ(collector_.succeeded + collector_.failed, 1);
+    EXPECT_EQ(collector_.lateMessages, 0);
+  }
+
+  static void MakeTree(const fs::path& dir, const std::string& marker) {
+    fs::create_directories(dir);
+    std::ofstream(dir / L"marker.txt") << marker;
+  }
+  std::string Marker() const { return ReadFileBytes(installDir_ / L"marker.txt"); }
+  bool NoSiblingsLeft() const {
+    return !fs::exists(installDir_.wstring() + L"_tmp_installing") && !fs::exists(installDir_.wstring() + L"_old_backup");
+  }
+
+  TempFolder base_{L"worker"};
+  const fs::path installDir_ = base_.Path() / L"Program Files" / L"Quillon";
+  const fs::path backupDir_ = installDir_.wstring() + L"_old_backup";
+  const fs::path desktopLink_ = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) / L"Quillon.lnk";
+  ProgressCollector collector_;
+  InstallEngine engine_{collector_.Window(), installDir_.wstring()};
+  RecordingIcacls icacls_;
+  CapturedLog log_;
+};
+
+TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
+  Install();
+  EXPECT_EQ(collector_.succeeded, 1);
+
+  const std::map<std::wstring, std::string> installed = Snapshot(installDir_);
+  EXPECT_EQ(installed, Snapshot(QUILLON_DEMO_TREE));
+  ASSERT_EQ(collector_.progress.size(), installed.size());
+  for (size_t i = 0; i < collector_.progress.size(); ++i) {
+    EXPECT_EQ(installed.count(collector_.progress[i].name), 1u) << "unexpected entry " << i;
+    if (i > 0) {
+      EXPECT_GE(collector_.progress[i].percent, collector_.progress[i - 1].percent);
+    }
+  }
+  EXPECT_EQ(collector_.progress.back().percent, 100);
+  EXPECT_TRUE(NoSiblingsLeft());
+
+  EXPECT_EQ(icacls_.Record(),
+            "icacls \"" + installDir_.u8string() + "\" /grant Everyone:(OI)(CI)M /T /Q\nfinished\n");
+  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
+  EXPECT_EQ(InstalledValue(L"UninstallString"), installDir_.wstring() + L"\\unins000.exe");
+  EXPECT_EQ(ReadShellLink(desktopLink_).target, installDir_.wstring() + L"\\quillon_launcher.exe");
+  EXPECT_EQ(ReadShellLink(ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon" / L"卸载Quillon.lnk").target,
+            installDir_.wstring() + L"\\unins000.exe");
+
+  EXPECT_EQ(log_.Find(info, "第一次Kill 共关闭了 0 个相关进程").size(), 1u);
+  EXPECT_EQ(log_.Find(info, "第三次Kill 共关闭了 0 个相关进程").size(), 1u);
+  EXPECT_EQ(log_.CountAtLevel(err) + log_.CountAtLevel(spdlog::level::warn), 0u);
+}
+
+TEST_F(InstallWorkerTest, UpgradeStopsTheRunningAppReplacesTheTreeAndRepointsItsPin) {
+  MakeTree(installDir_, "old");
+  const fs::path oldApp = installDir_ / L"quillon.exe";
+  const RunningCopy running(oldApp);
+  ASSERT_TRUE(running.Listed());
+  const fs::path pin = fs::path(TaskbarPinFolder()) / L"quillon worker test.lnk";
+  fs::create_directories(pin.parent_path());
+  ASSERT_TRUE(CreateShortcut(oldApp.wstring(), pin.wstring(), L"Quillon", oldApp.wstring()));
+
+  Install();
+  EXPECT_EQ(collector_.succeeded, 1);
+  EXPECT_TRUE(running.Terminated());
+  EXPECT_EQ(log_.Find(info, "第一次Kill 共关闭了 1 个相关进程").size(), 1u);
+  EXPECT_FALSE(fs::exists(installDir_ / L"marker.txt"));
+  EXPECT_TRUE(fs::exists(installDir_ / L"quillon_launcher.exe"));
+  EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 1u);
+  EXPECT_TRUE(NoSiblingsLeft());
+  EXPECT_EQ(ReadShellLink(pin).target, installDir_.wstring() + L"\\quillon_launcher.exe");
+  fs::remove(pin);
+}
+
+TEST_F(InstallWorkerTest, InterruptedSwapIsRepairedEvenWhenTheNewPayloadIsDamaged) {
+  MakeTree(backupDir_, "previous");  // an earlier run stopped after moving the old tree aside
+  Install(kTruncatedPayload);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(Marker(), "previous");
+  EXPECT_TRUE(NoSiblingsLeft());
+  // Registration and links are written after a failed extraction too.
+  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
+  EXPECT_TRUE(ReadShellLink(desktopLink_).loaded);
+}
+
+TEST_F(InstallWorkerTest, HostilePayloadLeavesThePreviousInstallationUntouched) {
+  MakeTree(installDir_, "old");
+  Install(kHostilePayload);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(Snapshot(installDir_).size(), 1u);
+  EXPECT_EQ(Marker(), "old");
+  EXPECT_TRUE(NoSiblingsLeft());
+}
+
+TEST_F(InstallWorkerTest, MissingPayloadDoesNothingButStopTheApp) {
+  Install(kNoSuchResource);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_TRUE(collector_.progress.empty());
+  EXPECT_FALSE(fs::exists(installDir_.parent_path()));
+  EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>");
+  EXPECT_FALSE(fs::exists(desktopLink_));
+  EXPECT_EQ(log_.Lines().size(), 3u);  // the three sweeps
+}
+
+TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsAnEmptyFolder) {
+  Install(kEmptyArchive);
+  EXPECT_EQ(collector_.succeeded, 1);
+  EXPECT_TRUE(collector_.progress.empty());
+  EXPECT_TRUE(fs::is_directory(installDir_));
+  EXPECT_TRUE(fs::is_empty(installDir_));
+}
+
+TEST_F(InstallWorkerTest, PromotionFailingForGoodRestoresThePreviousInstallationAndFails) {
+  MakeTree(installDir_, "old");
+  moveFault = MoveFault::kAccessDenied;
+  InstallWithMove(kPayloadResourceId, &FaultyMove);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(Marker(), "old");
+  EXPECT_TRUE(NoSiblingsLeft());
+  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: ").size(), 3u);
+  EXPECT_TRUE(icacls_.Record().empty());
+  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
+}
+
+TEST_F(InstallWorkerTest, ExceptionInTheSwapIsLoggedAndReportedOnce) {
+  MakeTree(installDir_, "old");
+  moveFault = MoveFault::kThrow;
+  InstallWithMove(kPayloadResourceId, &FaultyMove);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(log_.Find(err, "错误: ").size(), 1u);
+  EXPECT_EQ(Marker(), "old");
+  EXPECT_TRUE(NoSiblingsLeft());
+}
+
+TEST_F(InstallWorkerTest, ExceptionBeforeTheSwapIsLoggedAndNothingIsUnpacked) {
+  MakeTree(backupDir_, "previous");
+  moveFault = MoveFault::kThrow;  // the repair of the interrupted swap throws
+  InstallWithMove(kPayloadResourceId, &FaultyMove);
+  EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(log_.Find(err, "错误: ").size(), 1u);
+  EXPECT_TRUE(collector_.progress.empty());
+  EXPECT_EQ(ReadFileBytes(backupDir_ / L"marker.txt"), "previous");
+  EXPECT_FALSE(fs::exists(installDir_.wstring() + L"_tmp_installing"));
+}
+
+TEST_F(InstallWorkerTest, EveryProgressTextIsFreedByTheReceiver) {
+  UniqueHandle returned(::CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  auto run = [this, &returned] {
+    std::thread([this, event = returned.Get()] {
+      TrackAllocationsOnThisThread(true);
+      engine_.Install(kPayloadResourceId, engine_.installDir);
+      TrackAllocationsOnThisThread(false);
+      ::SetEvent(event);
+    }).detach();
+    Finish();
+    // The worker frees its own blocks after posting the result; count once it has returned.
+    ASSERT_EQ(::WaitForSingleObject(returned.Get(), 60000), static_cast<DWORD>(WAIT_OBJECT_0));
+  };
+  run();  // a first run makes the one-time allocations of the libraries
+  collector_.progress.clear();
+  collector_.succeeded = collector_.failed = 0;
+  log_.Clear();
+
+  BeginAllocationCount();
+  run();
+  log_.Clear();  // the captured lines were allocated on the worker thread
+  EXPECT_FALSE(collector_.progress.empty());
+  EXPECT_EQ(LiveTrackedAllocations(), 0);
+}
+
+}  // namespace
