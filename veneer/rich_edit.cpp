@@ -287,6 +287,7 @@ void CRichEditUI::DoInit() {
     return;
   }
   host_ = host;
+  host_->SetMaxLength(static_cast<DWORD>(maxChar_));  // the engine does not read the limit when created
   SetPos(item_, false);
 
   // 2. No language options; report changes, dropped files and links.

@@ -94,19 +94,31 @@ void CTxtWinHost::SetFont(HFONT font) {
   charFormat_.bCharSet = logFont.lfCharSet;
   charFormat_.bPitchAndFamily = logFont.lfPitchAndFamily;
   std::copy(std::begin(logFont.lfFaceName), std::end(logFont.lfFaceName), std::begin(charFormat_.szFaceName));
+  ApplyCharFormat();
+}
+
+void CTxtWinHost::ApplyCharFormat() {
+  if (!services_) return;
   ChangeBits(TXTBIT_CHARFORMATCHANGE, true);
+  // The engine takes a new default format for text typed later; the text it already holds is restyled
+  // explicitly, or a colour set after the text (a disabled field's) would never show.
+  LRESULT result = 0;
+  services_.Get()->TxSendMessage(EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&charFormat_), &result);
 }
 
 void CTxtWinHost::SetColor(DWORD argb) {
   charFormat_.crTextColor = RGB((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
   charFormat_.dwMask |= CFM_COLOR;
   charFormat_.dwEffects &= ~CFE_AUTOCOLOR;
-  ChangeBits(TXTBIT_CHARFORMATCHANGE, true);
+  ApplyCharFormat();
 }
 
 void CTxtWinHost::SetMaxLength(DWORD length) {
   maxLength_ = length;
+  if (!services_) return;
   ChangeBits(TXTBIT_MAXLENGTHCHANGE, true);
+  LRESULT result = 0;
+  services_.Get()->TxSendMessage(EM_EXLIMITTEXT, 0, static_cast<LPARAM>(length), &result);
 }
 
 void CTxtWinHost::SetPasswordChar(wchar_t ch) {

@@ -122,6 +122,7 @@ class CTxtWinHost final : public ITextHost {
   ~CTxtWinHost();
   HWND Window() const;
   void ChangeBits(DWORD bit, bool on);
+  void ApplyCharFormat();
   DWORD PropertyBits() const;
 
   ULONG references_ = 1;
