@@ -1,0 +1,119 @@
+// QuillonSetup.exe: the installer's entry point. A second start hands focus to the running installer; a
+// normal start that finds the application's upgrade marker hands over to a copy of itself in upgrade mode;
+// otherwise the skin is unpacked for the toolkit and the main window runs until it is destroyed.
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <spdlog/spdlog.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/crash_handler.h"
+#include "app/logger.h"
+#include "app/process_launch.h"
+#include "app/system_info.h"
+#include "app/unique_resource.h"
+#include "ui/main_wnd.h"
+#include "veneer/paint_manager.h"
+
+namespace {
+
+constexpr wchar_t kMainWindowClass[] = L"QuillonUpdateMainWnd";
+constexpr wchar_t kUpgradeMarker[] = L"quillon\\upgrade\\quillon_upload.log";
+constexpr wchar_t kSkinArchive[] = L"quillon\\installer_skin.zip";
+constexpr WORD kSkinResourceId = 109;
+
+// True when an argument after the program name is "-update", ignoring letter case.
+bool HasUpdateArgument() {
+  int count = 0;
+  LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (arguments == nullptr) return false;
+  bool found = false;
+  for (int i = 1; i < count && !found; ++i) found = ::_wcsicmp(arguments[i], L"-update") == 0;
+  ::LocalFree(arguments);
+  return found;
+}
+
+bool UpgradeMarkerPresent() {
+  const std::wstring marker = GetTempDirectory() + kUpgradeMarker;
+  const DWORD attributes = ::GetFileAttributesW(marker.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RelaunchInUpgradeMode(const wchar_t* commandLineText) {
+  wchar_t self[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring arguments = std::wstring(commandLineText != nullptr ? commandLineText : L"") + L" -update";
+  const DWORD processId = Process::LaunchDetachedProcess(self, arguments);
+  spdlog::info("更新逻辑触发二次启动，进程号：{}", processId);
+}
+
+// Writes the skin resource to the temporary folder and points the toolkit at it. When any step fails the
+// toolkit is left without an archive.
+void UnpackSkin() {
+  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
+  if (resource == nullptr) return;
+  HGLOBAL loaded = ::LoadResource(nullptr, resource);
+  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  const DWORD size = ::SizeofResource(nullptr, resource);
+  if (bytes == nullptr) return;
+
+  const std::wstring archive = GetTempDirectory() + kSkinArchive;
+  DWORD written = 0;
+  {
+    UniqueFileHandle file(::CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    if (!::WriteFile(file.Get(), bytes, size, &written, nullptr)) return;
+  }
+  if (written != size) return;
+  Veneer::CPaintManagerUI::SetResourcePath(L"");
+  Veneer::CPaintManagerUI::SetResourceZip(archive.c_str(), true, nullptr);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLineText, int /*showCommand*/) {
+  // 1. One installer at a time: a second start only brings the first one's window forward.
+  if (HWND existing = ::FindWindowW(kMainWindowClass, nullptr)) {
+    if (::IsIconic(existing)) ::ShowWindow(existing, SW_RESTORE);
+    ::SetForegroundWindow(existing);
+    return 0;
+  }
+
+  // 2, 3. Logging, then crash capture; both live until process exit, where they are undone in reverse order.
+  static LogGuard logGuard = InitLogger(GetExeFileName());
+  InstallCrashHandler();
+
+  // 4, 5. Upgrade mode, or a hand-over to a copy of this program in upgrade mode.
+  const bool isUpdate = HasUpdateArgument();
+  if (!isUpdate && UpgradeMarkerPresent()) {
+    RelaunchInUpgradeMode(commandLineText);
+    return 0;
+  }
+  spdlog::info("isUpdate flag :{}", isUpdate ? 1 : 0);
+
+  // 6, 7. The toolkit's module and skin.
+  Veneer::CPaintManagerUI::SetInstance(instance);
+  UnpackSkin();
+
+  // The folder picker and the rich edit field's clipboard need the thread in a single-threaded apartment.
+  const HRESULT ole = ::OleInitialize(nullptr);
+
+  // 8. The main window lives until process exit: the install worker may still hold its engine.
+  auto* mainWnd = new CMainWnd(isUpdate);
+  if (mainWnd->Create(nullptr, L"Quillon 安装程序",
+                      WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0) == nullptr) {
+    spdlog::error("CreateWindowExW failed: {}", ::GetLastError());
+    return 1;
+  }
+  mainWnd->CenterWindow();
+  mainWnd->ShowWindow(true, true);
+
+  // 9. Until the main window is destroyed.
+  Veneer::CPaintManagerUI::MessageLoop();
+  if (SUCCEEDED(ole)) ::OleUninitialize();
+  return 0;
+}

@@ -1,0 +1,84 @@
+// Which folder texts may start an installation, and the folder proposed after a pick in the folder dialog.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <fstream>
+
+#include "tests/support/temp_folder.h"
+#include "ui/install_folder.h"
+
+namespace {
+
+FolderProblem ProblemOf(const std::wstring& text) { return CheckInstallFolder(text).problem; }
+
+}  // namespace
+
+TEST(InstallFolderCheck, TextsThatWouldUnpackSomewhereElseAreRefused) {
+  EXPECT_EQ(ProblemOf(L""), FolderProblem::kEmpty);
+  EXPECT_EQ(ProblemOf(L"  \t "), FolderProblem::kEmpty);
+  // Relative to the process's current folder, or to a drive's current folder.
+  EXPECT_EQ(ProblemOf(L"Quillon"), FolderProblem::kNotAbsolute);
+  EXPECT_EQ(ProblemOf(L"vexor\\Quillon"), FolderProblem::kNotAbsolute);
+  EXPECT_EQ(ProblemOf(L"C:Quillon"), FolderProblem::kNotAbsolute);
+  EXPECT_EQ(ProblemOf(L"\\Quillon"), FolderProblem::kNotAbsolute);
+  EXPECT_EQ(ProblemOf(L".\\Quillon"), FolderProblem::kNotAbsolute);
+}
+
+TEST(InstallFolderCheck, RootsAreRefusedBecauseTheSwapWouldMoveThem) {
+  EXPECT_EQ(ProblemOf(L"C:\\"), FolderProblem::kRoot);
+  EXPECT_EQ(ProblemOf(L"C:\\\\\\"), FolderProblem::kRoot);
+  EXPECT_EQ(ProblemOf(L"\\\\server\\share"), FolderProblem::kRoot);
+  EXPECT_EQ(ProblemOf(L"\\\\server\\share\\"), FolderProblem::kRoot);
+}
+
+TEST(InstallFolderCheck, NamesNoFolderCanHaveAreRefused) {
+  EXPECT_EQ(ProblemOf(L"C:\\Apps|Tools\\Quillon"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\Qu?llon"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\a:b"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\<Quillon>"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\CON\\Quillon"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\nul.txt"), FolderProblem::kInvalidName);
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\com1"), FolderProblem::kInvalidName);
+  // Names that merely start like a device are ordinary.
+  EXPECT_EQ(ProblemOf(L"C:\\Apps\\Console\\Quillon"), FolderProblem::kNone);
+}
+
+TEST(InstallFolderCheck, AMissingDriveOrAFileOnTheWayIsRefused) {
+  // The first drive letter from the end of the alphabet that the machine does not have.
+  const DWORD drives = ::GetLogicalDrives();
+  wchar_t letter = 0;
+  for (wchar_t candidate = L'Y'; candidate > L'D' && letter == 0; --candidate) {
+    if (!(drives & (1u << (candidate - L'A')))) letter = candidate;
+  }
+  ASSERT_NE(letter, 0);
+  EXPECT_EQ(ProblemOf(std::wstring(1, letter) + L":\\vexor\\Quillon"), FolderProblem::kMissingRoot);
+
+  TempFolder temp;
+  const std::filesystem::path file = temp.Path() / L"taken";
+  std::ofstream(file) << "a file, not a folder";
+  EXPECT_EQ(ProblemOf(file.wstring()), FolderProblem::kFileInTheWay);
+  EXPECT_EQ(ProblemOf((file / L"Quillon").wstring()), FolderProblem::kFileInTheWay);
+}
+
+TEST(InstallFolderCheck, UsableFoldersComeBackWithoutBlanksAndTrailingSeparators) {
+  TempFolder temp;
+  const std::wstring existing = temp.Path().wstring();
+  FolderCheck check = CheckInstallFolder(L"  " + existing + L"\\vexor\\Quillon\\\\ ");
+  EXPECT_EQ(check.problem, FolderProblem::kNone);
+  EXPECT_EQ(check.folder, existing + L"\\vexor\\Quillon");
+
+  check = CheckInstallFolder(existing);
+  EXPECT_EQ(check.problem, FolderProblem::kNone);
+  EXPECT_EQ(check.folder, existing);
+
+  check = CheckInstallFolder(L"C:/Program Files (x86)/vexor/Quillon/");
+  EXPECT_EQ(check.problem, FolderProblem::kNone);
+  EXPECT_EQ(check.folder, L"C:/Program Files (x86)/vexor/Quillon");
+}
+
+TEST(InstallFolderPick, TheProductFolderFollowsThePickedOneWithoutDoubledSeparator) {
+  EXPECT_EQ(AppendProductSubfolder(L"D:\\"), L"D:\\vexor\\Quillon");
+  EXPECT_EQ(AppendProductSubfolder(L"D:\\Apps"), L"D:\\Apps\\vexor\\Quillon");
+  EXPECT_EQ(AppendProductSubfolder(L"D:\\Apps\\"), L"D:\\Apps\\vexor\\Quillon");
+}

@@ -1,0 +1,235 @@
+// The main window in this process, built from the installer's skin archive and driven with real mouse and
+// window messages. This program carries no payload, so a started installation fails at once: the worker
+// stops the application's processes, finds no payload resource and reports failure without touching a file.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <ole2.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/install_engine.h"
+#include "engine/uninstall_entry.h"
+#include "tests/support/captured_log.h"
+#include "ui/main_wnd.h"
+#include "veneer/control.h"
+#include "veneer/paint_manager.h"
+
+namespace {
+
+constexpr DWORD kMainStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+
+// Delivers messages as the installer's loop does, until the condition holds or the time is up.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
+  for (;;) {
+    MSG msg{};
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // the destroyed window's quit message ends nothing here
+      if (!Veneer::CPaintManagerUI::TranslateMessage(&msg)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+    }
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+void Pump(DWORD ms = 100) { PumpUntil([] { return false; }, ms); }
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ::OleInitialize(nullptr);
+    Veneer::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
+    Veneer::CPaintManagerUI::SetResourcePath(L"");
+    Veneer::CPaintManagerUI::SetResourceZip(QUILLON_TEST_SKIN_ZIP, true, nullptr);
+  }
+
+  void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallSubkey); }
+
+  void TearDown() override {
+    if (window_ != nullptr && ::IsWindow(window_->GetHWND())) ::DestroyWindow(window_->GetHWND());
+    Pump(50);
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallSubkey);
+  }
+
+  CMainWnd& Open(bool isUpdate = false) {
+    window_ = std::make_unique<CMainWnd>(isUpdate);
+    EXPECT_NE(window_->Create(nullptr, L"Quillon 安装程序", kMainStyle, 0), nullptr);
+    window_->CenterWindow();
+    window_->ShowWindow(true, true);
+    ::UpdateWindow(window_->GetHWND());
+    Pump();
+    return *window_;
+  }
+
+  Veneer::CControlUI* Find(const wchar_t* name) { return window_->GetPaintManager().FindControl(name); }
+
+  // The click is handled before this returns; pumping afterwards is left out where a test must look at
+  // the window before the worker can be heard from.
+  void Click(const wchar_t* name, bool pump = true) {
+    Veneer::CControlUI* control = Find(name);
+    ASSERT_NE(control, nullptr) << name;
+    const RECT pos = control->GetPos();
+    const LPARAM at = MAKELPARAM((pos.left + pos.right) / 2, (pos.top + pos.bottom) / 2);
+    HWND window = window_->GetHWND();
+    ::SendMessageW(window, WM_MOUSEMOVE, 0, at);
+    ::SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ::SendMessageW(window, WM_LBUTTONUP, 0, at);
+    if (pump) Pump(50);
+  }
+
+  int WindowHeight() {
+    RECT rc{};
+    ::GetWindowRect(window_->GetHWND(), &rc);
+    return rc.bottom - rc.top;
+  }
+
+  int Scale(int value) { return window_->GetPaintManager().GetDPIObj()->Scale(value); }
+
+  bool Visible(const wchar_t* name) {
+    Veneer::CControlUI* control = Find(name);
+    return control != nullptr && control->IsVisible();
+  }
+
+  // The checkbox's pixels as painted.
+  std::vector<uint32_t> PixelsOf(const wchar_t* name) {
+    ::InvalidateRect(window_->GetHWND(), nullptr, FALSE);
+    ::UpdateWindow(window_->GetHWND());
+    Pump(50);
+    std::vector<uint32_t> pixels;
+    const uint32_t* bits = window_->GetPaintManager().GetOffscreenBits();
+    const SIZE client = window_->GetPaintManager().GetClientSize();
+    if (bits == nullptr) return pixels;
+    const RECT pos = Find(name)->GetPos();
+    for (long y = pos.top; y < pos.bottom && y < client.cy; ++y) {
+      for (long x = pos.left; x < pos.right && x < client.cx; ++x) pixels.push_back(bits[y * client.cx + x]);
+    }
+    return pixels;
+  }
+
+  std::unique_ptr<CMainWnd> window_;
+};
+
+TEST_F(MainWindowTest, OpensOnTheWelcomeViewWithVersionAndDefaultFolder) {
+  Open();
+  EXPECT_EQ(Find(L"title")->GetText(), L"Quillon V" QUILLON_VERSION_TEXT L" 安装");
+  EXPECT_EQ(Find(L"path_input")->GetText(), L"C:\\Program Files (x86)\\vexor\\Quillon");
+  EXPECT_EQ(WindowHeight(), Scale(400));
+  EXPECT_TRUE(Visible(L"install_bottom_contaner"));
+  EXPECT_FALSE(Visible(L"installing_bottom_contaner"));
+  EXPECT_FALSE(Visible(L"install_finish_bottom_contaner"));
+  EXPECT_EQ(window_->GetInstallState(), 1);
+}
+
+TEST_F(MainWindowTest, AnEarlierInstallationsFolderIsProposedWithoutItsTrailingBackslash) {
+  ASSERT_TRUE(SetUninstallValue(L"InstallLocation", L"C:\\Tools\\Quillon Earlier\\"));
+  Open();
+  EXPECT_EQ(Find(L"path_input")->GetText(), L"C:\\Tools\\Quillon Earlier");
+}
+
+TEST_F(MainWindowTest, TheCustomiseButtonTogglesTheTallerWindow) {
+  Open();
+  Click(L"extend_btn");
+  EXPECT_TRUE(window_->IsExpanded());
+  EXPECT_EQ(WindowHeight(), Scale(467));
+  Click(L"extend_btn");
+  EXPECT_FALSE(window_->IsExpanded());
+  EXPECT_EQ(WindowHeight(), Scale(400));
+}
+
+TEST_F(MainWindowTest, UntickingTheAgreementDisablesInstallAndChangesTheBox) {
+  Open();
+  const std::vector<uint32_t> ticked = PixelsOf(L"agree_checkbox");
+  ASSERT_FALSE(ticked.empty());
+  Click(L"agree_checkbox");
+  EXPECT_FALSE(window_->IsAgreed());
+  EXPECT_FALSE(Find(L"install_btn")->IsEnabled());
+  EXPECT_NE(PixelsOf(L"agree_checkbox"), ticked);
+
+  Click(L"install_btn");
+  EXPECT_EQ(window_->GetInstallState(), 1);
+
+  Click(L"agree_checkbox");
+  EXPECT_TRUE(window_->IsAgreed());
+  EXPECT_TRUE(Find(L"install_btn")->IsEnabled());
+}
+
+TEST_F(MainWindowTest, ProgressMessagesShowThePercentage) {
+  Open();
+  for (int percent : {0, 37, 100}) {
+    ::SendMessageW(window_->GetHWND(), WM_INSTALL_PROGRESS, percent,
+                   reinterpret_cast<LPARAM>(new std::wstring(L"quillon.exe")));
+    EXPECT_EQ(Find(L"progress_num")->GetText(), std::to_wstring(percent) + L"%");
+  }
+}
+
+TEST_F(MainWindowTest, AFolderThatCannotBeCreatedOpensTheCustomiseViewInsteadOfInstalling) {
+  CapturedLog log;
+  Open();
+  for (const wchar_t* text : {L"", L"vexor\\Quillon", L"C:\\a|b\\Quillon"}) {
+    Find(L"path_input")->SetText(text);
+    Click(L"install_btn");
+    EXPECT_EQ(window_->GetInstallState(), 1) << text;
+    EXPECT_TRUE(window_->IsExpanded()) << text;
+    EXPECT_EQ(WindowHeight(), Scale(467));
+    EXPECT_TRUE(Find(L"path_input")->IsFocused()) << text;
+    EXPECT_TRUE(Visible(L"install_bottom_contaner"));
+  }
+  EXPECT_EQ(log.Find(spdlog::level::warn, "安装路径无效").size(), 3u);
+  EXPECT_TRUE(log.Find(spdlog::level::info, "SendLog").empty());
+}
+
+TEST_F(MainWindowTest, InstallRunsTheWorkerAndEndsOnTheFinishView) {
+  CapturedLog log;
+  Open();
+  Click(L"extend_btn");
+  Find(L"path_input")->SetText(L"C:\\ui test\\vexor\\Quillon\\");
+  Click(L"install_btn");
+  EXPECT_EQ(Find(L"path_input")->GetText(), L"C:\\ui test\\vexor\\Quillon");
+  ASSERT_TRUE(PumpUntil([&] { return window_->GetInstallState() != 2; }, 60000));
+  EXPECT_EQ(window_->GetInstallState(), -1);  // no payload in this program
+  EXPECT_EQ(WindowHeight(), Scale(400));
+  EXPECT_TRUE(Visible(L"install_finish_bottom_contaner"));
+  EXPECT_TRUE(Visible(L"close_btn"));
+  EXPECT_FALSE(Visible(L"installing_bottom_contaner"));
+  EXPECT_EQ(log.Find(spdlog::level::info, "安装结果 :-1").size(), 1u);
+  const std::vector<std::string> events = log.Find(spdlog::level::info, "SendLog");
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_NE(events[0].find("\"install_click\""), std::string::npos);
+  EXPECT_NE(events[1].find("\"install_start\""), std::string::npos);
+  EXPECT_NE(events[2].find("\"install_complete\""), std::string::npos);
+}
+
+TEST_F(MainWindowTest, ASystemCloseDuringInstallationWaitsForTheWorkersResult) {
+  CapturedLog log;
+  Open();
+  Click(L"install_btn", false);
+  ASSERT_EQ(window_->GetInstallState(), 2);
+  HWND window = window_->GetHWND();
+  // Alt+F4 arrives as this system command; no message is pumped in between, so the worker cannot have
+  // been heard from yet.
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(::IsWindow(window));
+  EXPECT_FALSE(::IsWindowVisible(window));
+  EXPECT_TRUE(window_->IsClosePending());
+  EXPECT_TRUE(log.Find(spdlog::level::info, "安装结果").empty());
+
+  ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 60000));
+  EXPECT_EQ(log.Find(spdlog::level::info, "安装结果 :-1").size(), 1u);
+  EXPECT_EQ(log.Find(spdlog::level::warn, "安装进行中").size(), 1u);
+}
+
+TEST_F(MainWindowTest, ASystemCloseBeforeInstallationClosesAtOnce) {
+  Open();
+  HWND window = window_->GetHWND();
+  ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(::IsWindow(window));
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+// The main window's views and user actions. Installation start, worker messages and the end of the run are
+// in main_wnd_install.cpp.
+#include "ui/main_wnd.h"
+
+#include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <shobjidl.h>
+
+#include <spdlog/spdlog.h>
+
+#include <cwchar>
+
+#include "app/system_info.h"
+#include "app/text_encoding.h"
+#include "app/unique_resource.h"
+#include "telemetry/async_https_client.h"
+#include "ui/install_folder.h"
+#include "ui/msg_box_wnd.h"
+#include "ui/web_page.h"
+#include "veneer/control.h"
+
+namespace {
+
+// The uninstall entry as a 32-bit program sees it on 64-bit Windows; the engine writes the same entry.
+constexpr wchar_t kUninstallKey[] =
+    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+    L"{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1";
+constexpr wchar_t kProgramFilesFallback[] = L"C:\\Program Files (x86)";
+
+constexpr wchar_t kWelcomeBackground[] = L"file='background_welcome.png' gdiplus='true' source='0,0,1800,1200'";
+constexpr wchar_t kCustomiseBackground[] =
+    L"file='background_welcome_more.png' gdiplus='true' source='0,0,1800,1401'";
+
+constexpr int kExtendTops[4] = {0, 42, 84, 126};
+constexpr int kTickedTops[4] = {204, 255, 306, 357};
+constexpr int kUntickedTops[4] = {0, 51, 102, 153};
+
+std::wstring ProgramFilesX86() {
+  std::wstring folder;
+  PWSTR known = nullptr;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, &known)) && known != nullptr) {
+    folder = known;
+  }
+  ::CoTaskMemFree(known);
+  return folder.empty() ? kProgramFilesFallback : folder;
+}
+
+}  // namespace
+
+void CMainWnd::InitWindow() {
+  paintManager_.SetDPI(GetDpiAtPoint(1, 1));
+  ::SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetDefaultInstallPath();
+  if (Veneer::CControlUI* title = paintManager_.FindControl(L"title")) {
+    wchar_t text[128] = {};
+    std::swprintf(text, 128, L"Quillon V%ls 安装", GetProductVersion().c_str());
+    title->SetText(text);
+  }
+  if (isUpdate && AcceptInstallFolder()) {
+    SendEvent("click", "upgrade_install_click");
+    StartInstall();
+  }
+}
+
+void CMainWnd::SetDefaultInstallPath() {
+  Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
+  if (pathInput == nullptr) return;
+
+  UniqueHkey key;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
+    wchar_t location[MAX_PATH] = {};
+    // One character stays zero, so the text ends even when the stored value does not.
+    DWORD size = sizeof(location) - sizeof(wchar_t);
+    const LSTATUS read = ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, nullptr,
+                                            reinterpret_cast<BYTE*>(location), &size);
+    key.Reset();
+    if (read == ERROR_SUCCESS) {
+      ::PathRemoveBackslashW(location);
+      pathInput->SetText(location);
+      return;
+    }
+  }
+  pathInput->SetText(ProgramFilesX86() + kProductSubfolder);
+}
+
+void CMainWnd::Notify(Veneer::NotifyRecord& msg) {
+  if (msg.type == L"click" && msg.sender != nullptr) {
+    const std::wstring name = msg.sender->GetName();
+    if (name == L"close_btn") {
+      OnCloseBtnClick();
+      return;
+    }
+    if (name == L"min_btn") {
+      SendMessage(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+      return;
+    }
+    if (name == L"extend_btn") {
+      OnExtendBtnClick();
+      return;
+    }
+    if (name == L"qq_contact_btn") {
+      OpenWebPage(window_, QUILLON_SUPPORT_URL);
+    } else if (name == L"agreement_btn") {
+      OpenWebPage(window_, QUILLON_AGREEMENT_URL);
+    } else if (name == L"agree_checkbox") {
+      OnAgreeCheckboxClick();
+    } else if (name == L"install_btn") {
+      // The button is disabled while the agreement is unticked; the check guards a click that was already
+      // queued when it was unticked.
+      if (agreed && installState == 1 && AcceptInstallFolder()) {
+        SendEvent("click", "install_click");
+        StartInstall();
+      }
+    } else if (name == L"install_finish_btn") {
+      OnInstallFinishBtnClick();
+    } else if (name == L"browse_path_btn") {
+      OnBrowsePathBtnClick();
+    }
+  }
+  WindowImplBase::Notify(msg);
+}
+
+void CMainWnd::OnCloseBtnClick() {
+  if (installState != 1) {
+    SendEvent("click", "install_finish_close_click");
+    ::DestroyWindow(window_);
+    return;
+  }
+  // The box must outlive its own final messages, which arrive while ShowModal unwinds.
+  auto box = std::make_unique<CMsgBoxWnd>();
+  box->Create(window_, L"提示", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+              WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+  box->CenterWindow();
+  if (box->ShowModal() == 1) {
+    SendEvent("click", "install_close_click");
+    ::DestroyWindow(window_);
+  }
+}
+
+void CMainWnd::OnExtendBtnClick() {
+  expanded = !expanded;
+  ResizeWindow(expanded ? 467 : 400);
+  if (expanded) {
+    SetBackground(kCustomiseBackground);
+    SetButtonImages(L"extend_btn", L"button_uncustomize_setup.png", kExtendTops, 234, 168);
+  } else {
+    SetBackground(kWelcomeBackground);
+    SetButtonImages(L"extend_btn", L"button_customize_setup.png", kExtendTops, 234, 168);
+  }
+}
+
+void CMainWnd::OnAgreeCheckboxClick() {
+  agreed = !agreed;
+  if (agreed) {
+    SetButtonImages(L"agree_checkbox", L"checkbox_license.png", kTickedTops, 279, 408);
+  } else {
+    SetButtonImages(L"agree_checkbox", L"checkbox_license.png", kUntickedTops, 279, 204);
+  }
+  if (Veneer::CControlUI* install = paintManager_.FindControl(L"install_btn")) install->SetEnabled(agreed != 0);
+}
+
+void CMainWnd::OnBrowsePathBtnClick() {
+  std::wstring picked;
+  ComPtr<IFileOpenDialog> dialog;
+  if (SUCCEEDED(::CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL, IID_IFileOpenDialog,
+                                   reinterpret_cast<void**>(dialog.Put())))) {
+    FILEOPENDIALOGOPTIONS options = 0;
+    dialog.Get()->GetOptions(&options);
+    dialog.Get()->SetOptions(options | FOS_PICKFOLDERS);
+    if (SUCCEEDED(dialog.Get()->Show(window_))) {
+      ComPtr<IShellItem> item;
+      if (SUCCEEDED(dialog.Get()->GetResult(item.Put()))) {
+        PWSTR path = nullptr;
+        if (SUCCEEDED(item.Get()->GetDisplayName(SIGDN_FILESYSPATH, &path)) && path != nullptr) picked = path;
+        ::CoTaskMemFree(path);
+      }
+    }
+  }
+  if (picked.empty()) return;
+  if (Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input")) {
+    pathInput->SetText(AppendProductSubfolder(picked));
+  }
+}
+
+bool CMainWnd::AcceptInstallFolder() {
+  Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
+  if (pathInput == nullptr) return true;
+  const std::wstring text = pathInput->GetText();
+  const FolderCheck check = CheckInstallFolder(text);
+  if (check.problem == FolderProblem::kNone) {
+    if (check.folder != text) pathInput->SetText(check.folder);
+    return true;
+  }
+  spdlog::warn("安装路径无效，未开始安装：\"{}\"（{}）", WideToUtf8(text), DescribeFolderProblem(check.problem));
+  if (!expanded) OnExtendBtnClick();
+  pathInput->SetFocus();
+  return false;
+}
+
+void CMainWnd::SendEvent(const char* eventType, const char* eventName) {
+  // Sending is asynchronous and its outcome only reaches the log.
+  (void)AsyncHttpsClient::GetInstance().SendLog(eventType, eventName);
+}
+
+void CMainWnd::ResizeWindow(int logicalHeight) {
+  Veneer::CDPI* dpi = paintManager_.GetDPIObj();
+  ::SetWindowPos(window_, nullptr, 0, 0, dpi->Scale(600), dpi->Scale(logicalHeight), SWP_NOMOVE | SWP_NOZORDER);
+}
+
+void CMainWnd::SetBackground(const wchar_t* descriptor) {
+  if (Veneer::CControlUI* background = paintManager_.FindControl(L"background_img")) {
+    background->SetBkImage(descriptor);
+  }
+}
+
+void CMainWnd::SetButtonImages(const wchar_t* controlName, const wchar_t* file, const int (&tops)[4], int width,
+                               int bottom) {
+  Veneer::CControlUI* button = paintManager_.FindControl(controlName);
+  if (button == nullptr) return;
+  static const wchar_t* const kStates[4] = {L"normalimage", L"hotimage", L"pushedimage", L"disabledimage"};
+  for (int i = 0; i < 4; ++i) {
+    const int stateBottom = i < 3 ? tops[i + 1] : bottom;
+    wchar_t descriptor[160] = {};
+    std::swprintf(descriptor, 160, L"file='%ls' gdiplus='true' source='0,%d,%d,%d'", file, tops[i], width,
+                  stateBottom);
+    button->SetAttribute(kStates[i], descriptor);
+  }
+}
+
+void CMainWnd::SetControlVisible(const wchar_t* controlName, bool visible) {
+  if (Veneer::CControlUI* control = paintManager_.FindControl(controlName)) control->SetVisible(visible);
+}
