@@ -1,0 +1,353 @@
+"""Drives the real installer under Wine on an X display the way a person would: it finds the window,
+moves the mouse to the buttons and clicks (xdotool), types into the folder field, and takes screenshots
+(ImageMagick's import). What X11 cannot tell (window state, link targets, the temporary folder) comes from
+win_probe.exe, run in the same Wine session.
+
+Used by scripts/e2e/run_demo.py (make run) and by the end-to-end tests in tests/e2e/.
+"""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+MAIN_CLASS = "QuillonUpdateMainWnd"
+MSGBOX_CLASS = "MsgBoxWnd"
+LAUNCHER_CLASS = "QuillonLauncherWindow"
+UNINSTALL_KEY = (r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
+                 r"\{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1")
+UNINSTALL_KEY_32 = (r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+                    r"\{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1")
+
+# Centres of the controls, in logical pixels of the 600-pixel-wide main window and of the 380-pixel-wide
+# message box, as their skins lay them out.
+MAIN_POINTS = {
+    "close_btn": (585, 15),
+    "min_btn": (555, 15),
+    "install_btn": (300, 326),
+    "qq_contact_btn": (300, 363),
+    "agree_checkbox": (40, 381),
+    "agreement_btn": (161, 381),
+    "extend_btn": (551, 380),
+    "path_input": (292, 434),
+    "browse_path_btn": (542, 432),
+    "install_finish_btn": (300, 326),
+}
+MSGBOX_POINTS = {
+    "msg_close_btn": (365, 15),
+    "msg_ok_btn": (238, 161),
+    "msg_cancel_btn": (329, 161),
+}
+
+
+class DriverError(AssertionError):
+    pass
+
+
+class Window:
+    """One line of win_probe.exe about a top-level window."""
+
+    def __init__(self, line):
+        self.line = line.strip()
+        self.found = not self.line.startswith("none")
+        fields = dict(re.findall(r"(\w+)=(\S+)", self.line))
+        self.pid = int(fields.get("pid", "0"))
+        self.visible = fields.get("visible") == "1"
+        self.iconic = fields.get("iconic") == "1"
+        self.enabled = fields.get("enabled") == "1"
+        self.foreground = fields.get("foreground") == "1"
+        self.left, self.top, self.right, self.bottom = (int(v) for v in fields.get("rect", "0,0,0,0").split(","))
+
+    @property
+    def width(self):
+        return self.right - self.left
+
+    @property
+    def height(self):
+        return self.bottom - self.top
+
+    def __repr__(self):
+        return f"Window({self.line})"
+
+
+class Session:
+    """A Wine prefix with its settings, an X display, and the helper programs of the build."""
+
+    def __init__(self, root, build, display=None):
+        self.root = Path(root).resolve()
+        self.build = Path(build).resolve()
+        self.prefix = self.build / "wineprefix"
+        self.helpers = self.build / "tests" / "e2e"
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": str(self.prefix),
+            "WINEARCH": "win64",
+            "WINEDEBUG": self.env.get("WINEDEBUG", "-all"),
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+        })
+        if display:
+            self.env["DISPLAY"] = display
+        if not self.env.get("DISPLAY"):
+            raise DriverError("no X display: start Xvfb and set DISPLAY")
+        subprocess.run(["bash", "-c", 'source "$1" "$2" && wine_prefix_ensure',
+                        "wine-env", str(self.root / "scripts" / "wine-env.sh"), str(self.prefix)],
+                       env=self.env, check=True)
+        self._temp = None
+
+    # --- Running Windows programs -----------------------------------------------------------------
+
+    def wine(self, *args, timeout=120, check=False):
+        """Runs a program to its end; returns (exit code, output). Output goes through a file: Wine's
+        background processes may inherit the handles and outlive the program."""
+        with tempfile.TemporaryFile() as out:
+            code = subprocess.run(["wine", *[str(a) for a in args]], stdin=subprocess.DEVNULL, stdout=out,
+                                  stderr=subprocess.STDOUT, env=self.env, timeout=timeout).returncode
+            out.seek(0)
+            text = out.read().decode("utf-8", "replace")
+        if check and code != 0:
+            raise DriverError(f"{args} exited with {code}: {text}")
+        return code, text
+
+    def probe(self, *args, timeout=120):
+        return self.wine(self.helpers / "win_probe.exe", *args, timeout=timeout)
+
+    def start(self, exe, *args, cwd=None):
+        """Starts a program in the background; returns the Popen whose return code is the program's."""
+        log = tempfile.TemporaryFile()
+        process = subprocess.Popen(["wine", str(exe), *[str(a) for a in args]], stdin=subprocess.DEVNULL,
+                                   stdout=log, stderr=subprocess.STDOUT, env=self.env, cwd=cwd)
+        process.output_file = log
+        return process
+
+    def window(self, cls=MAIN_CLASS):
+        lines = [line for line in self.probe("window", cls)[1].splitlines() if line.startswith(("hwnd=", "none"))]
+        return Window(lines[-1] if lines else "none")
+
+    def wait_window(self, state="visible", cls=MAIN_CLASS, timeout=60):
+        code, text = self.probe("wait", cls, state, int(timeout * 1000), timeout=timeout + 60)
+        lines = [line for line in text.splitlines() if line.startswith(("hwnd=", "none"))]
+        window = Window(lines[-1] if lines else "none")
+        if code != 0:
+            raise DriverError(f"window {cls} did not become {state} in {timeout} s: {window}")
+        return window
+
+    def wait_for(self, condition, what, timeout=60, step=0.2):
+        deadline = time.monotonic() + timeout
+        while True:
+            value = condition()
+            if value:
+                return value
+            if time.monotonic() > deadline:
+                raise DriverError(f"timed out waiting for {what}")
+            time.sleep(step)
+
+    # --- Paths --------------------------------------------------------------------------------------
+
+    def unix_path(self, windows_path):
+        """C:\\x\\y -> <prefix>/drive_c/x/y, Z:\\x -> /x."""
+        drive, rest = windows_path[0].lower(), windows_path[2:].replace("\\", "/").lstrip("/")
+        if drive == "z":
+            return Path("/") / rest
+        return self.prefix / f"drive_{drive}" / rest
+
+    def windows_path(self, unix_path):
+        unix_path = str(Path(unix_path).resolve())
+        prefix_c = str(self.prefix / "drive_c")
+        if unix_path.startswith(prefix_c + "/"):
+            return "C:" + unix_path[len(prefix_c):].replace("/", "\\")
+        return "Z:" + unix_path.replace("/", "\\")
+
+    def temp_folder(self):
+        if self._temp is None:
+            self._temp = self.unix_path(self.probe("temp")[1].strip().splitlines()[-1])
+        return self._temp
+
+    def log_file(self, exe_name="QuillonSetup.exe"):
+        return self.temp_folder() / "quillon" / "install logs" / f"{exe_name}{time.strftime('%Y_%m_%d')}.log"
+
+    # --- Registry -------------------------------------------------------------------------------------
+
+    def reg_query(self, key):
+        """Values of a key as {name: data}; None when the key does not exist."""
+        code, text = self.wine("reg", "query", key)
+        if code != 0:
+            return None
+        values = {}
+        for line in text.splitlines():
+            match = re.match(r"\s+(\S.*?)\s+(REG_\w+)\s+(.*)$", line)
+            if match:
+                values[match.group(1)] = match.group(3).rstrip("\r")
+        return values
+
+    def reg_delete(self, key):
+        self.wine("reg", "delete", key, "/f")
+
+    def set_dpi(self, dpi):
+        """Makes programs started from now on see a monitor of this many dots per inch."""
+        if dpi == 96:
+            self.wine("reg", "delete", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/f")
+        else:
+            self.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                      "/d", str(dpi), "/f", check=True)
+
+    # --- Input and screenshots --------------------------------------------------------------------------
+
+    def xdotool(self, *args):
+        subprocess.run(["xdotool", *[str(a) for a in args]], env=self.env, check=True)
+
+    def click_at(self, x, y):
+        self.xdotool("mousemove", "--sync", x, y)
+        time.sleep(0.15)  # lets the button see the mouse arrive before it is pressed
+        self.xdotool("click", "1")
+        time.sleep(0.2)
+
+    def click(self, window, control, points=MAIN_POINTS, logical_width=600):
+        scale = window.width / logical_width
+        x, y = points[control]
+        self.click_at(window.left + round(x * scale), window.top + round(y * scale))
+
+    def key(self, *keys):
+        self.xdotool("key", "--delay", "60", *keys)
+        time.sleep(0.2)
+
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "40", text)
+        time.sleep(0.2)
+
+    def screenshot(self, window, path):
+        path = Path(path)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        time.sleep(0.5)  # the last paint
+        subprocess.run(["import", "-window", "root", "-crop",
+                        f"{window.width}x{window.height}+{window.left}+{window.top}", "+repage", str(path)],
+                       env=self.env, check=True)
+        return path
+
+    def move_mouse_away(self):
+        self.xdotool("mousemove", "--sync", 5, 5)
+
+
+def stage_installer(session, exe, folder, gate=False, logs=False):
+    """Copies the installer into a fresh folder of its own; with gate, an icacls.exe beside it holds the
+    install worker at its permissions step until release_gate; with logs, a "logs" folder for crash dumps."""
+    folder = Path(folder)
+    shutil.rmtree(folder, ignore_errors=True)
+    folder.mkdir(parents=True)
+    staged = folder / "QuillonSetup.exe"
+    shutil.copy2(exe, staged)
+    if gate:
+        shutil.copy2(session.helpers / "icacls_gate.exe", folder / "icacls.exe")
+    if logs:
+        (folder / "logs").mkdir()
+    return staged
+
+
+def release_gate(staged):
+    (Path(staged).parent / "icacls.release").write_text("go")
+
+
+def gate_reached(staged):
+    log = Path(staged).parent / "icacls.log"
+    return log.exists() and log.stat().st_size > 0
+
+
+class LogReader:
+    """The installer's daily log from the point this reader was made."""
+
+    def __init__(self, path):
+        self.path = Path(path)
+        self.start = self.path.stat().st_size if self.path.exists() else 0
+
+    def text(self):
+        if not self.path.exists():
+            return ""
+        with open(self.path, "rb") as f:
+            f.seek(self.start)
+            return f.read().decode("utf-8", "replace")
+
+    def lines(self):
+        return self.text().splitlines()
+
+    def wait_for(self, fragment, timeout=60):
+        deadline = time.monotonic() + timeout
+        while fragment not in self.text():
+            if time.monotonic() > deadline:
+                raise DriverError(f"log line with {fragment!r} did not appear; log:\n{self.text()}")
+            time.sleep(0.2)
+
+
+class TelemetryReader:
+    """Requests received by the local HTTPS test server (tests/telemetry/https_test_server.py)."""
+
+    def __init__(self, folder):
+        self.file = Path(folder) / "requests.jsonl"
+        self.start = self.file.stat().st_size if self.file.exists() else 0
+
+    def events(self):
+        if not self.file.exists():
+            return []
+        with open(self.file, "rb") as f:
+            f.seek(self.start)
+            lines = f.read().decode("utf-8").splitlines()
+        events = []
+        for line in lines:
+            request = json.loads(line)
+            body = json.loads(bytes.fromhex(request["body_hex"]).decode("utf-8"))
+            events.append(body["data"])
+        return events
+
+    def names(self):
+        return [event["event_name"] for event in self.events()]
+
+
+def click_through(session, staged, folder, shots=None, suffix="", log=None, timeout=120):
+    """Welcome -> customise (types folder) -> install -> finish, like a person, saving a screenshot of each
+    view to shots/<view><suffix>.png when shots is given. The installer must be staged with the icacls gate
+    so that the installing view can be seen. Returns the running process and the finish view's window."""
+    shots = Path(shots) if shots else None
+    log = log or LogReader(session.log_file())
+    process = session.start(staged, cwd=str(Path(staged).parent))
+    window = session.wait_window("visible")
+    session.move_mouse_away()
+    if shots:
+        session.screenshot(window, shots / f"1_welcome{suffix}.png")
+
+    session.click(window, "extend_btn")
+    expanded = session.wait_for(lambda: (lambda w: w if w.height > window.height else None)(session.window()),
+                                "the customise view", timeout=20)
+    session.click(expanded, "path_input")
+    session.key("ctrl+a")
+    session.type_text(folder)
+    session.move_mouse_away()
+    if shots:
+        session.screenshot(expanded, shots / f"2_customise{suffix}.png")
+
+    session.click(expanded, "install_btn")
+    session.wait_for(lambda: gate_reached(staged), "the install worker to reach its permissions step",
+                     timeout=timeout)
+    installing = session.window()
+    session.move_mouse_away()
+    if shots:
+        session.screenshot(installing, shots / f"3_installing{suffix}.png")
+    release_gate(staged)
+
+    log.wait_for("安装结果 :", timeout=timeout)
+    finish = session.window()
+    time.sleep(0.5)
+    session.move_mouse_away()
+    if shots:
+        session.screenshot(finish, shots / f"4_finish{suffix}.png")
+    return process, finish
+
+
+def finish_and_wait(session, process, finish, timeout=60):
+    """Clicks the finish button; returns the installer's exit code."""
+    session.click(finish, "install_finish_btn")
+    try:
+        return process.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        raise DriverError("the installer did not end after the finish button")

@@ -1,0 +1,152 @@
+// win_probe.exe: what the end-to-end driver cannot see from X11, asked from inside the Wine session.
+//   window CLASS                      one line about the top-level window of that class, or "none"
+//   wait CLASS visible|hidden|gone MS waits for that state (polling), prints the line; exit 1 on time-out
+//   minimize CLASS                    minimises the window
+//   close CLASS                       asks the window to close (WM_CLOSE)
+//   link FILE.lnk                     the link's target, arguments and working folder, one per line
+//   crash PID                         starts a thread at address 1 in that process: an access violation
+//   temp                              the user's temporary folder
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+struct WindowFacts {
+  HWND window = nullptr;
+  DWORD processId = 0;
+  bool visible = false;
+  bool iconic = false;
+  bool enabled = false;
+  bool foreground = false;
+  RECT rect{};
+};
+
+WindowFacts Look(const wchar_t* className) {
+  WindowFacts facts;
+  facts.window = ::FindWindowW(className, nullptr);
+  if (facts.window == nullptr) return facts;
+  ::GetWindowThreadProcessId(facts.window, &facts.processId);
+  facts.visible = ::IsWindowVisible(facts.window) != FALSE;
+  facts.iconic = ::IsIconic(facts.window) != FALSE;
+  facts.enabled = ::IsWindowEnabled(facts.window) != FALSE;
+  facts.foreground = ::GetForegroundWindow() == facts.window;
+  ::GetWindowRect(facts.window, &facts.rect);
+  return facts;
+}
+
+void Print(const WindowFacts& facts) {
+  if (facts.window == nullptr) {
+    std::printf("none\n");
+    return;
+  }
+  std::printf("hwnd=%p pid=%lu visible=%d iconic=%d enabled=%d foreground=%d rect=%ld,%ld,%ld,%ld\n",
+              static_cast<void*>(facts.window), facts.processId, facts.visible, facts.iconic, facts.enabled,
+              facts.foreground, facts.rect.left, facts.rect.top, facts.rect.right, facts.rect.bottom);
+}
+
+bool Reached(const WindowFacts& facts, const wchar_t* state) {
+  if (std::wcscmp(state, L"gone") == 0) return facts.window == nullptr;
+  if (std::wcscmp(state, L"hidden") == 0) return facts.window != nullptr && !facts.visible;
+  return facts.window != nullptr && facts.visible;
+}
+
+int Wait(const wchar_t* className, const wchar_t* state, int timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(timeoutMs);
+  for (;;) {
+    const WindowFacts facts = Look(className);
+    if (Reached(facts, state)) {
+      Print(facts);
+      return 0;
+    }
+    if (::GetTickCount64() >= deadline) {
+      Print(facts);
+      return 1;
+    }
+    ::Sleep(50);
+  }
+}
+
+std::string Utf8(const wchar_t* text) {
+  const int length = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string result(length > 0 ? length - 1 : 0, '\0');
+  if (length > 1) ::WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), length, nullptr, nullptr);
+  return result;
+}
+
+int ShowLink(const wchar_t* file) {
+  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+  int status = 1;
+  IShellLinkW* link = nullptr;
+  if (SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+    IPersistFile* persist = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist)))) {
+      if (SUCCEEDED(persist->Load(file, STGM_READ))) {
+        wchar_t target[MAX_PATH] = {};
+        wchar_t arguments[1024] = {};
+        wchar_t folder[MAX_PATH] = {};
+        link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
+        link->GetArguments(arguments, 1024);
+        link->GetWorkingDirectory(folder, MAX_PATH);
+        std::printf("target=%s\narguments=%s\nfolder=%s\n", Utf8(target).c_str(), Utf8(arguments).c_str(),
+                    Utf8(folder).c_str());
+        status = 0;
+      }
+      persist->Release();
+    }
+    link->Release();
+  }
+  ::CoUninitialize();
+  return status;
+}
+
+int Crash(DWORD processId) {
+  HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
+  if (process == nullptr) return 1;
+  // Address 1 lies in the never-mapped first page: the new thread faults on its first instruction.
+  HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr,
+                                       0, nullptr);
+  const int status = thread != nullptr ? 0 : 1;
+  if (thread != nullptr) ::CloseHandle(thread);
+  ::CloseHandle(process);
+  return status;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) return 2;
+  const std::wstring command = argv[1];
+  int status = 2;
+  if (command == L"window" && argc == 3) {
+    Print(Look(argv[2]));
+    status = 0;
+  } else if (command == L"wait" && argc == 5) {
+    status = Wait(argv[2], argv[3], _wtoi(argv[4]));
+  } else if (command == L"minimize" && argc == 3) {
+    HWND window = ::FindWindowW(argv[2], nullptr);
+    status = window != nullptr && ::ShowWindow(window, SW_MINIMIZE) >= 0 ? 0 : 1;
+    ::Sleep(200);
+    Print(Look(argv[2]));
+  } else if (command == L"close" && argc == 3) {
+    HWND window = ::FindWindowW(argv[2], nullptr);
+    status = window != nullptr && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
+  } else if (command == L"link" && argc == 3) {
+    status = ShowLink(argv[2]);
+  } else if (command == L"crash" && argc == 3) {
+    status = Crash(static_cast<DWORD>(_wtoi(argv[2])));
+  } else if (command == L"temp") {
+    wchar_t temp[MAX_PATH] = {};
+    wchar_t longTemp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    ::GetLongPathNameW(temp, longTemp, MAX_PATH);
+    std::printf("%s\n", Utf8(longTemp[0] != 0 ? longTemp : temp).c_str());
+    status = 0;
+  }
+  std::fflush(stdout);
+  return status;
+}
