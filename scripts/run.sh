@@ -1,19 +1,34 @@
 #!/usr/bin/env bash
-# The main job: installs the demo payload embedded in bin/quillon_install.exe through the install worker
-# into a folder of the Wine prefix, printing each progress message and the log, then the installed tree's
-# summary, the uninstall entry and the links.
+# make run. With a real display (DISPLAY set): opens the installer bin/QuillonSetup.exe for the user.
+# Headless: starts a virtual display and lets scripts/e2e/run_demo.py install the demo application like a
+# person would, saving screenshots of every view to bin/screenshots/, then prints where it was installed,
+# the uninstall entry, the links and the log.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
 source "$here/wine-env.sh" "$build/wineprefix"
 wine_prefix_ensure
-trap 'wineserver -k 2>/dev/null || true' EXIT
 
-target='C:\Program Files (x86)\vexor\Quillon'
-output=$(mktemp "${TMPDIR:-/tmp}/quillon-run.XXXXXX")
-status=0
-wine "$root/bin/quillon_install.exe" "$target" </dev/null >"$output" 2>&1 || status=$?
-cat "$output"
-rm -f "$output"
-exit $status
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+  wine "$root/bin/QuillonSetup.exe" </dev/null >/dev/null 2>&1
+  exit $?
+fi
+
+display=70
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+wineserver -p
+# The driver needs no module beyond the standard library; the system interpreter is the one Debian's
+# packages set up.
+/usr/bin/python3 "$here/e2e/run_demo.py" --root "$root" --build "$build"

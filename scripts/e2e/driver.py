@@ -183,6 +183,13 @@ class Session:
                 values[match.group(1)] = match.group(3).rstrip("\r")
         return values
 
+    def uninstall_entry(self):
+        """The uninstall entry's text values as the installer (a 32-bit program) sees them; None without it."""
+        status, text = self.probe("reg", UNINSTALL_KEY_32.split("\\", 1)[1])
+        if status != 0:
+            return None
+        return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
+
     def reg_delete(self, key):
         self.wine("reg", "delete", key, "/f")
 
@@ -200,7 +207,7 @@ class Session:
         subprocess.run(["xdotool", *[str(a) for a in args]], env=self.env, check=True)
 
     def click_at(self, x, y):
-        self.xdotool("mousemove", "--sync", x, y)
+        self.xdotool("mousemove", x, y)
         time.sleep(0.15)  # lets the button see the mouse arrive before it is pressed
         self.xdotool("click", "1")
         time.sleep(0.2)
@@ -228,7 +235,7 @@ class Session:
         return path
 
     def move_mouse_away(self):
-        self.xdotool("mousemove", "--sync", 5, 5)
+        self.xdotool("mousemove", 5, 5)
 
 
 def stage_installer(session, exe, folder, gate=False, logs=False):

@@ -4,6 +4,7 @@
 //   minimize CLASS                    minimises the window
 //   close CLASS                       asks the window to close (WM_CLOSE)
 //   link FILE.lnk                     the link's target, arguments and working folder, one per line
+//   reg SUBKEY                        the text values of an HKLM key in this 32-bit program's view, name=value
 //   crash PID                         starts a thread at address 1 in that process: an access violation
 //   temp                              the user's temporary folder
 #include <windows.h>
@@ -104,6 +105,25 @@ int ShowLink(const wchar_t* file) {
   return status;
 }
 
+int ShowRegistryValues(const wchar_t* subkey) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subkey, 0, KEY_READ, &key) != ERROR_SUCCESS) return 1;
+  for (DWORD index = 0;; ++index) {
+    wchar_t name[256] = {};
+    DWORD nameLength = 256;
+    wchar_t data[1024] = {};
+    DWORD dataSize = sizeof(data) - sizeof(wchar_t);
+    DWORD type = 0;
+    if (::RegEnumValueW(key, index, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data), &dataSize) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    if (type == REG_SZ) std::printf("%s=%s\n", Utf8(name).c_str(), Utf8(data).c_str());
+  }
+  ::RegCloseKey(key);
+  return 0;
+}
+
 int Crash(DWORD processId) {
   HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
   if (process == nullptr) return 1;
@@ -137,6 +157,8 @@ int wmain(int argc, wchar_t** argv) {
     status = window != nullptr && ::PostMessageW(window, WM_CLOSE, 0, 0) ? 0 : 1;
   } else if (command == L"link" && argc == 3) {
     status = ShowLink(argv[2]);
+  } else if (command == L"reg" && argc == 3) {
+    status = ShowRegistryValues(argv[2]);
   } else if (command == L"crash" && argc == 3) {
     status = Crash(static_cast<DWORD>(_wtoi(argv[2])));
   } else if (command == L"temp") {
