@@ -133,6 +133,8 @@ class Session:
         window = Window(lines[-1] if lines else "none")
         if code != 0:
             raise DriverError(f"window {cls} did not become {state} in {timeout} s: {window}")
+        if state == "visible":
+            time.sleep(0.8)  # a click sent before the new window is mapped on the X side gets lost
         return window
 
     def wait_for(self, condition, what, timeout=60, step=0.2):

@@ -1,0 +1,347 @@
+#!/usr/bin/env python3
+"""The installer end to end: the real program under Wine on the test display, driven through the mouse and
+the keyboard, checked against the Wine prefix (files, registry, links, processes), the daily log and the
+events that reach the local HTTPS test server.
+
+Run one case:  installer_e2e_test.py --root R --build B InstallerEndToEnd.test_full_install
+CTest runs every case on its own (tests/CMakeLists.txt); the cases change machine state and hold locks.
+"""
+
+import argparse
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+ARGS = None
+
+
+def load_driver(root):
+    sys.path.insert(0, str(Path(root) / "scripts" / "e2e"))
+    import driver
+    return driver
+
+
+class InstallerEndToEnd(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.d = load_driver(ARGS.root)
+        cls.root = Path(ARGS.root).resolve()
+        cls.build = Path(ARGS.build).resolve()
+        cls.session = cls.d.Session(cls.root, cls.build)
+        cls.test_build = cls.build / "tests" / "e2e" / "QuillonSetup.exe"
+        cls.product = cls.root / "bin" / "QuillonSetup.exe"
+        cls.demo_tree = cls.build / "demo-tree"
+        cls.shots = cls.root / "bin" / "screenshots"
+
+    def setUp(self):
+        d, s = self.d, self.session
+        for cls in (d.MAIN_CLASS, d.LAUNCHER_CLASS):
+            if s.window(cls).found:
+                s.probe("close", cls)
+                s.wait_window("gone", cls, timeout=30)
+        s.set_dpi(96)
+        s.reg_delete(d.UNINSTALL_KEY)
+        self.marker = s.temp_folder() / "quillon" / "upgrade" / "quillon_upload.log"
+        if self.marker.exists():
+            self.marker.unlink()
+        shutil.rmtree(s.unix_path("C:\\E2E"), ignore_errors=True)
+        self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
+        self.log = d.LogReader(s.log_file())
+        self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server")
+        self.processes = []
+
+    def tearDown(self):
+        for process in self.processes:
+            if process.poll() is None:
+                process.kill()
+        s = self.session
+        if s.window(self.d.LAUNCHER_CLASS).found:
+            s.probe("close", self.d.LAUNCHER_CLASS)
+        if self.marker.exists():
+            self.marker.unlink()
+        s.set_dpi(96)
+
+    # --- helpers -----------------------------------------------------------------------------------
+
+    def stage(self, exe=None, **options):
+        return self.d.stage_installer(self.session, exe or self.test_build, self.stage_dir, **options)
+
+    def start(self, staged, *args):
+        process = self.session.start(staged, *args, cwd=str(Path(staged).parent))
+        self.processes.append(process)
+        return process
+
+    def wait_exit(self, process, timeout=60):
+        try:
+            return process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            self.fail(f"the installer did not end; log:\n{self.log.text()}")
+
+    def events(self, count, timeout=20):
+        """The event names received so far, once at least count have arrived."""
+        deadline = time.monotonic() + timeout
+        while len(self.telemetry.names()) < count and time.monotonic() < deadline:
+            time.sleep(0.2)
+        return self.telemetry.names()
+
+    def assert_installed(self, folder):
+        installed = self.session.unix_path(folder)
+        comparison = filecmp.dircmp(self.demo_tree, installed)
+        mismatches = []
+
+        def walk(cmp, prefix=""):
+            mismatches.extend(prefix + n for n in cmp.left_only + cmp.right_only + cmp.funny_files)
+            _, different, errors = filecmp.cmpfiles(cmp.left, cmp.right, cmp.common_files, shallow=False)
+            mismatches.extend(prefix + n for n in different + errors)
+            for name, sub in cmp.subdirs.items():
+                walk(sub, prefix + name + "/")
+        walk(comparison)
+        self.assertEqual(mismatches, [], f"installed tree differs from the demo tree in {folder}")
+        for suffix in ("_tmp_installing", "_old_backup"):
+            self.assertFalse(Path(str(installed) + suffix).exists(), suffix)
+
+    def assert_registered(self, folder):
+        entry = self.session.uninstall_entry()
+        self.assertIsNotNone(entry, "no uninstall entry")
+        self.assertEqual(entry.get("InstallLocation"), folder)
+        self.assertEqual(entry.get("DisplayName"), "Quillon")
+        self.assertEqual(entry.get("DisplayIcon"), folder + "\\quillon_launcher.exe")
+        self.assertEqual(entry.get("UninstallString"), folder + "\\unins000.exe")
+        self.assertRegex(entry.get("DisplayVersion", ""), r"^\d+\.\d+\.\d+\.\d+$")
+
+    def assert_links(self, folder):
+        expected = {
+            r"C:\users\Public\Desktop\Quillon.lnk": folder + "\\quillon_launcher.exe",
+            r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\Quillon.lnk":
+                folder + "\\quillon_launcher.exe",
+            r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\卸载Quillon.lnk": folder + "\\unins000.exe",
+        }
+        for link, target in expected.items():
+            status, text = self.session.probe("link", link)
+            self.assertEqual(status, 0, f"{link} missing")
+            self.assertIn(f"target={target}", text.splitlines(), link)
+
+    def assert_launcher_started(self, folder):
+        launcher = self.session.wait_window("visible", self.d.LAUNCHER_CLASS, timeout=30)
+        self.assertIn(f"OnInstallFinishBtnClick Process::LaunchProcess {folder}\\quillon_launcher.exe "
+                      f"{launcher.pid}", self.log.text())
+
+    # --- cases ---------------------------------------------------------------------------------------
+
+    def test_full_install(self):
+        """Welcome -> customise with a typed folder -> install -> finish -> the application starts."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\vexor\Quillon"
+        staged = self.stage(gate=True)
+        process, finish = d.click_through(s, staged, folder, shots=self.shots, suffix="_100", log=self.log)
+        self.processes.append(process)
+        self.assertEqual(finish.height, 400)
+        self.assertEqual(d.finish_and_wait(s, process, finish), 0)
+
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+        self.assert_links(folder)
+        self.assert_launcher_started(folder)
+        log = self.log.text()
+        for line in ("isUpdate flag :0", "第一次Kill 共关闭了", "第二次Kill 共关闭了", "第三次Kill 共关闭了",
+                     "安装结果 :0", "SendLog  {"):
+            self.assertIn(line, log)
+        self.assertEqual(self.events(3), ["install_click", "install_start", "install_complete"])
+
+    def test_views_at_150_percent(self):
+        """The same walk at 150 % DPI: the window and its views are half as large again; the quit box is
+        cancelled on the way, and closing from the finish view reports its event."""
+        d, s = self.d, self.session
+        s.set_dpi(144)
+        staged = self.stage(gate=True)
+        process = self.start(staged)
+        window = s.wait_window("visible")
+        self.assertEqual((window.width, window.height), (900, 600))
+        s.click(window, "close_btn")
+        box = s.wait_window("visible", d.MSGBOX_CLASS, timeout=20)
+        self.assertEqual((box.width, box.height), (570, 285))
+        s.move_mouse_away()
+        s.screenshot(box, self.shots / "5_quit_box_150.png")
+        s.click(box, "msg_cancel_btn", d.MSGBOX_POINTS, 380)
+        s.wait_window("gone", d.MSGBOX_CLASS, timeout=20)
+        s.probe("close", d.MAIN_CLASS)  # a system close before installation ends the run at once
+        self.assertEqual(self.wait_exit(process), 0)
+
+        process, finish = d.click_through(s, staged, r"C:\E2E\vexor\Quillon", shots=self.shots, suffix="_150",
+                                          log=self.log)
+        self.processes.append(process)
+        self.assertEqual((finish.width, finish.height), (900, 600))
+        s.click(finish, "close_btn")
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assertFalse(s.window(d.LAUNCHER_CLASS).found)
+        self.assertEqual(self.events(4), ["install_click", "install_start", "install_complete",
+                                          "install_finish_close_click"])
+
+    def test_quit_confirmation(self):
+        """Closing the welcome view asks first: cancel and the box's own close keep the installer, OK ends it."""
+        d, s = self.d, self.session
+        process = self.start(self.stage())
+        window = s.wait_window("visible")
+        for answer in ("msg_cancel_btn", "msg_close_btn"):
+            s.click(window, "close_btn")
+            box = s.wait_window("visible", d.MSGBOX_CLASS, timeout=20)
+            self.assertFalse(s.window(d.MAIN_CLASS).enabled, "the main window is disabled under the box")
+            if answer == "msg_cancel_btn":
+                s.move_mouse_away()
+                s.screenshot(box, self.shots / "5_quit_box_100.png")
+            s.click(box, answer, d.MSGBOX_POINTS, 380)
+            s.wait_window("gone", d.MSGBOX_CLASS, timeout=20)
+            still = s.window(d.MAIN_CLASS)
+            self.assertTrue(still.visible and still.enabled, answer)
+            self.assertIsNone(process.poll())
+        s.click(window, "close_btn")
+        box = s.wait_window("visible", d.MSGBOX_CLASS, timeout=20)
+        s.click(box, "msg_ok_btn", d.MSGBOX_POINTS, 380)
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assertEqual(self.events(1), ["install_close_click"])
+        self.assertIsNone(s.uninstall_entry())
+
+    def test_welcome_view_refusals(self):
+        """Unticking the agreement disables install; a folder that cannot be created opens the customise view
+        instead of installing; the two links open the configured pages."""
+        d, s = self.d, self.session
+        process = self.start(self.stage())
+        window = s.wait_window("visible")
+        s.click(window, "qq_contact_btn")
+        s.click(window, "agreement_btn")
+        s.click(window, "agree_checkbox")
+        s.click(window, "install_btn")
+        time.sleep(2)
+        self.assertEqual(s.window().height, 400, "install started with the agreement unticked")
+        self.assertNotIn("install_click", self.log.text())
+
+        s.click(window, "agree_checkbox")
+        s.click(window, "extend_btn")
+        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
+        s.click(expanded, "path_input")
+        s.key("ctrl+a")
+        s.type_text(r"vexor\Quillon")
+        s.click(expanded, "extend_btn")  # back to the welcome view, where the install button is
+        s.wait_for(lambda: s.window().height == 400, "welcome view")
+        s.click(window, "install_btn")
+        self.log.wait_for("安装路径无效", timeout=20)
+        self.assertEqual(s.window().height, 467, "the customise view shows the folder to correct")
+        self.assertNotIn("install_click", self.log.text())
+        self.assertFalse((self.stage_dir / "vexor").exists(), "unpacked beside the installer")
+
+        s.key("alt+F4")
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assertEqual(self.events(0), [])
+        urls = (self.stage_dir / "opened_urls.txt").read_text().splitlines()
+        self.assertEqual(urls, [ARGS.support_url, ARGS.agreement_url])
+
+    def test_system_close_during_installation(self):
+        """Alt+F4 while the worker runs hides the window; the process ends only after the worker's result,
+        with the folder completely swapped into place."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\vexor\Quillon"
+        staged = self.stage(gate=True)
+        process = self.start(staged)
+        window = s.wait_window("visible")
+        s.click(window, "extend_btn")
+        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
+        s.click(expanded, "path_input")
+        s.key("ctrl+a")
+        s.type_text(folder)
+        s.click(expanded, "install_btn")
+        s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
+        s.key("alt+F4")
+        s.wait_window("hidden", timeout=20)
+        time.sleep(1)
+        self.assertIsNone(process.poll(), "the process ended while the worker was running")
+        self.assertNotIn("安装结果", self.log.text())
+        d.release_gate(staged)
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assertIn("安装结果 :0", self.log.text())
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+        self.assertFalse(s.window(d.LAUNCHER_CLASS).found)
+        self.assertEqual(self.events(3), ["install_click", "install_start", "install_complete"])
+
+    def test_update_mode(self):
+        """"-update" installs at once into the registered folder, launches the application and closes."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\update\vexor\Quillon"
+        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder + "\\", "/f",
+               check=True)
+        process = self.start(self.stage(), "-update")
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assertIn("isUpdate flag :1", self.log.text())
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+        self.assert_launcher_started(folder)
+        self.assertEqual(self.events(3), ["upgrade_install_click", "upgrade_install_start",
+                                          "upgrade_install_complete"])
+
+    def test_upgrade_marker_relaunch(self):
+        """With the application's upgrade marker present, a normal start hands over to a copy of itself
+        started with " -update" and shows no window of its own."""
+        d, s = self.d, self.session
+        self.marker.parent.mkdir(parents=True, exist_ok=True)
+        self.marker.write_text("upgrade")
+        process = self.start(self.stage(self.product))
+        self.assertEqual(self.wait_exit(process), 0)
+        self.log.wait_for("isUpdate flag :1", timeout=60)
+        text = self.log.text()
+        self.assertRegex(text, r"更新逻辑触发二次启动，进程号：\d+")
+        self.assertNotIn("更新逻辑触发二次启动，进程号：4294967295", text)
+        self.assertNotIn("isUpdate flag :0", text)
+        folder = r"C:\Program Files (x86)\vexor\Quillon"
+        self.assert_launcher_started(folder)
+        self.assertTrue(self.marker.exists(), "the marker belongs to the application")
+
+    def test_single_instance(self):
+        """A second start while the installer's window exists restores and activates that window only."""
+        d, s = self.d, self.session
+        first = self.start(self.stage(self.product))
+        s.wait_window("visible")
+        self.log.wait_for("isUpdate flag :0")
+        minimised = s.probe("minimize", d.MAIN_CLASS)[1]
+        self.assertIn("iconic=1", minimised)
+        second = s.start(self.stage_dir / "QuillonSetup.exe", cwd=str(self.stage_dir))
+        self.assertEqual(second.wait(timeout=60), 0)
+        window = s.window()
+        self.assertFalse(window.iconic)
+        self.assertTrue(window.visible)
+        self.assertIsNone(first.poll())
+        time.sleep(1.5)  # the log is flushed once a second
+        self.assertEqual(self.log.text().count("isUpdate flag"), 1)
+        s.probe("close", d.MAIN_CLASS)
+        self.assertEqual(self.wait_exit(first), 0)
+
+    def test_crash_dump(self):
+        """An access violation in an installer started from a folder with "logs" leaves the dump there."""
+        d, s = self.d, self.session
+        staged = self.stage(self.product, logs=True)
+        process = self.start(staged)
+        window = s.wait_window("visible")
+        self.assertEqual(s.probe("crash", window.pid)[0], 0)
+        self.assertNotEqual(self.wait_exit(process), 0)
+        dump = self.stage_dir / "logs" / "installer_crash.dmp"
+        self.assertTrue(dump.exists(), "no crash dump")
+        self.assertEqual(dump.read_bytes()[:4], b"MDMP")
+
+
+def main():
+    global ARGS
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--support-url", default="")
+    parser.add_argument("--agreement-url", default="")
+    ARGS, rest = parser.parse_known_args()
+    unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
+
+
+if __name__ == "__main__":
+    main()
