@@ -12,16 +12,15 @@
 
 #include "app/crash_handler.h"
 #include "app/logger.h"
-#include "app/process_launch.h"
 #include "app/system_info.h"
 #include "app/unique_resource.h"
+#include "app/upgrade_handover.h"
 #include "ui/main_wnd.h"
 #include "veneer/paint_manager.h"
 
 namespace {
 
 constexpr wchar_t kMainWindowClass[] = L"QuillonUpdateMainWnd";
-constexpr wchar_t kUpgradeMarker[] = L"quillon\\upgrade\\quillon_upload.log";
 constexpr wchar_t kSkinArchive[] = L"quillon\\installer_skin.zip";
 constexpr WORD kSkinResourceId = 109;
 
@@ -34,20 +33,6 @@ bool HasUpdateArgument() {
   for (int i = 1; i < count && !found; ++i) found = ::_wcsicmp(arguments[i], L"-update") == 0;
   ::LocalFree(arguments);
   return found;
-}
-
-bool UpgradeMarkerPresent() {
-  const std::wstring marker = GetTempDirectory() + kUpgradeMarker;
-  const DWORD attributes = ::GetFileAttributesW(marker.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void RelaunchInUpgradeMode(const wchar_t* commandLineText) {
-  wchar_t self[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-  const std::wstring arguments = std::wstring(commandLineText != nullptr ? commandLineText : L"") + L" -update";
-  const DWORD processId = Process::LaunchDetachedProcess(self, arguments);
-  spdlog::info("更新逻辑触发二次启动，进程号：{}", processId);
 }
 
 // Writes the skin resource to the temporary folder and points the toolkit at it. When any step fails the
@@ -90,7 +75,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
   // 4, 5. Upgrade mode, or a hand-over to a copy of this program in upgrade mode.
   const bool isUpdate = HasUpdateArgument();
   if (!isUpdate && UpgradeMarkerPresent()) {
-    RelaunchInUpgradeMode(commandLineText);
+    RelaunchInUpgradeMode(commandLineText != nullptr ? commandLineText : L"");
     return 0;
   }
   spdlog::info("isUpdate flag :{}", isUpdate ? 1 : 0);
