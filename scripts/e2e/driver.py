@@ -237,7 +237,8 @@ class Session:
         return path
 
     def move_mouse_away(self):
-        self.xdotool("mousemove", 5, 5)
+        # The bottom right corner: no window of the installer or of the other GUI tests lies there.
+        self.xdotool("mousemove", 1915, 1075)
 
 
 def stage_installer(session, exe, folder, gate=False, logs=False):
