@@ -11,6 +11,7 @@
 #include <spdlog/spdlog.h>
 
 #include <cwchar>
+#include <memory>
 
 #include "app/system_info.h"
 #include "app/text_encoding.h"
