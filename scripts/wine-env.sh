@@ -34,3 +34,13 @@ wine_prefix_ensure() {
     fi
   ) 9>"$WINEPREFIX.lock"
 }
+
+# Starts an Xvfb display for the programs that open windows and exports DISPLAY; the caller stops it
+# with: kill "$xvfb_pid".
+start_virtual_display() {
+  local display=99
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
+}
