@@ -117,8 +117,8 @@ void CContainerUI::SetChildVAlign(UINT align) {
 }
 
 void CContainerUI::SetManager(CPaintManagerUI* manager, CControlUI* parent, bool init) {
-  for (CControlUI* child : items_) child->SetManager(manager, this, init);
   CControlUI::SetManager(manager, parent, init);
+  for (CControlUI* child : items_) child->SetManager(manager, this, init);
 }
 
 void CContainerUI::SetVisible(bool visible) {

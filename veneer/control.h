@@ -150,7 +150,7 @@ class CControlUI {
 
   virtual CControlUI* FindControl(FindControlProc proc, void* data, UINT flags);
 
-  void Init();
+  virtual void Init();
   virtual void DoInit();
   virtual void Event(EventRecord& event);
   virtual void DoEvent(EventRecord& event);

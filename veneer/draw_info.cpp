@@ -149,7 +149,10 @@ struct Span {
   long destStart, destEnd, srcStart, srcEnd;
 };
 
-std::vector<Span> AxisSpans(long destStart, long destEnd, long srcStart, long srcEnd, bool tiled) {
+// Only repetitions that overlap [visibleStart, visibleEnd) are produced, so a small tile over a large
+// area costs what is painted, not what is covered.
+std::vector<Span> AxisSpans(long destStart, long destEnd, long srcStart, long srcEnd, bool tiled, long visibleStart,
+                            long visibleEnd) {
   std::vector<Span> spans;
   const long destExtent = destEnd - destStart;
   const long srcExtent = srcEnd - srcStart;
@@ -159,7 +162,8 @@ std::vector<Span> AxisSpans(long destStart, long destEnd, long srcStart, long sr
     return spans;
   }
   const long repeats = (destExtent + srcExtent - 1) / srcExtent;
-  for (long i = 0; i < repeats; ++i) {
+  const long first = visibleStart > destStart ? (visibleStart - destStart) / srcExtent : 0;
+  for (long i = first; i < repeats && destStart + i * srcExtent < visibleEnd; ++i) {
     const long start = destStart + i * srcExtent;
     const long extent = std::min(srcExtent, destEnd - start);
     spans.push_back({start, start + extent, srcStart, srcStart + extent});
@@ -185,8 +189,10 @@ std::vector<ImagePiece> ComputeImagePieces(const RECT& dest, const RECT& paint, 
   RECT visible;
   // Pass 1: the middle, row by row from the top, each row from the left.
   if (!hole && Intersect(visible, middleDest, paint)) {
-    const auto columns = AxisSpans(middleDest.left, middleDest.right, middleSrc.left, middleSrc.right, xTiled);
-    const auto rows = AxisSpans(middleDest.top, middleDest.bottom, middleSrc.top, middleSrc.bottom, yTiled);
+    const auto columns =
+        AxisSpans(middleDest.left, middleDest.right, middleSrc.left, middleSrc.right, xTiled, paint.left, paint.right);
+    const auto rows =
+        AxisSpans(middleDest.top, middleDest.bottom, middleSrc.top, middleSrc.bottom, yTiled, paint.top, paint.bottom);
     for (const Span& row : rows)
       for (const Span& col : columns)
         AddPiece(pieces, paint, MakeRect(col.destStart, row.destStart, col.destEnd, row.destEnd),

@@ -284,20 +284,23 @@ void CSkinMarkupNode::MapAttributes() {
   if (owner_ == nullptr) return;
   const wchar_t* t = owner_->text_;
   const auto& element = owner_->elements_[index_];
+  const uint32_t end = element.data;
+  // Every step stays below the data position: junk between a name and its '>' (overwritten by the
+  // parser) must not lead the walk past the region, or past the end of the buffer.
   uint32_t pos = element.start;
-  while (t[pos] != 0) ++pos;
+  while (pos < end && t[pos] != 0) ++pos;
   ++pos;
-  while (pos < element.data) {
-    while (IsWhitespace(t[pos])) ++pos;
+  while (pos < end) {
+    while (pos < end && IsWhitespace(t[pos])) ++pos;
     const uint32_t name = pos;
-    while (t[pos] != 0) ++pos;
+    while (pos < end && t[pos] != 0) ++pos;
     ++pos;
-    while (IsWhitespace(t[pos])) ++pos;
-    if (t[pos] != L'"') return;
+    while (pos < end && IsWhitespace(t[pos])) ++pos;
+    if (pos >= end || t[pos] != L'"') return;
     ++pos;
     attributes_[attributeCount_++] = AttributePosition{name, pos};
     if (attributeCount_ >= kMaxAttributes) return;
-    while (t[pos] != 0) ++pos;
+    while (pos < end && t[pos] != 0) ++pos;
     ++pos;
   }
 }

@@ -47,12 +47,15 @@ CPaintManagerUI::~CPaintManagerUI() {
   drawInfos_.Clear();
   fonts_.Clear();
   defaultFont_.font.Reset();
+  for (HANDLE font : privateFonts_) ::RemoveFontMemResourceEx(font);
   if (tooltip_ != nullptr) ::DestroyWindow(tooltip_);
   if (offscreenDc_ && offscreenOldBitmap_ != nullptr) ::SelectObject(offscreenDc_.Get(), offscreenOldBitmap_);
   if (backgroundDc_ && backgroundOldBitmap_ != nullptr) ::SelectObject(backgroundDc_.Get(), backgroundOldBitmap_);
   if (windowDc_ != nullptr) ::ReleaseDC(window_, windowDc_);
   auto& managers = Shared().managers;
   managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
+  // Shared images may hold GDI+ bitmaps; they must not outlive the last GDI+ session.
+  if (managers.empty()) Shared().images.Clear();
   if (gdiplusToken_ != 0) Gdiplus::GdiplusShutdown(gdiplusToken_);
 }
 

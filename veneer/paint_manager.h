@@ -146,6 +146,7 @@ struct TImageInfo {
     RECT source;
     SIZE size;
     UniqueHbitmap bitmap;
+    bool opaque;  // every pixel has alpha 255
   };
   std::vector<ScaledCopy> scaledCopies;
 };
@@ -306,6 +307,9 @@ class CPaintManagerUI {
                       bool shared = false);
   TFontInfo* GetDefaultFontInfo();
   void RemoveAllFonts();
+  // Registers font file bytes (a skin's Import element) as a private font of the process until this
+  // manager is destroyed.
+  bool AddPrivateFont(const void* bytes, DWORD size);
 
   // --- Images, styles, default attribute lists ---------------------------------------------------
   const TImageInfo* GetImage(const wchar_t* name);
@@ -330,6 +334,7 @@ class CPaintManagerUI {
  private:
   void OnPaint();
   void PaintLayeredContent(const RECT& update, const RECT& client);
+  void CopyNativeWindows(HDC memory, const RECT& update);
   void LayoutRoot(const RECT& client);
   bool TranslateAccelerator(MSG* msg);
   void SendEvent(CControlUI* control, int type, WPARAM wParam = 0, LPARAM lParam = 0, wchar_t key = 0);
@@ -397,6 +402,7 @@ class CPaintManagerUI {
   std::vector<std::pair<CControlUI*, HWND>> nativeWindows_;
   std::vector<CControlUI*> delayedCleanup_;
   std::vector<std::unique_ptr<NotifyRecord>> asyncNotify_;
+  std::vector<HANDLE> privateFonts_;
 
   CNameTable<CControlUI*> namedControls_;
   CNameTable<std::wstring> defaultAttributes_;

@@ -126,6 +126,7 @@ void CPaintManagerUI::OnPaint() {
       CRenderClip clip(memory, update);
       root_->Paint(memory, update, nullptr);
     }
+    if (layered_) CopyNativeWindows(memory, update);
     for (size_t i = 0; i < postPaintControls_.size(); ++i) postPaintControls_[i]->DoPostPaint(memory, update);
 
     if (!layered_) {
@@ -152,6 +153,31 @@ void CPaintManagerUI::OnPaint() {
   layeredChanged_ = false;
   if (updateNeeded_) Invalidate();
   if (laidOut) SendNotify(root_, L"windowsize", 0, 0, true);
+}
+
+void CPaintManagerUI::CopyNativeWindows(HDC memory, const RECT& update) {
+  // A layered window shows only what is in its surface: native children are printed into it, their
+  // GDI-drawn (alpha 0) pixels made opaque.
+  for (const auto& entry : nativeWindows_) {
+    HWND child = entry.second;
+    if (!::IsWindowVisible(child)) continue;
+    RECT pos{};
+    ::GetWindowRect(child, &pos);
+    ::MapWindowPoints(HWND_DESKTOP, window_, reinterpret_cast<POINT*>(&pos), 2);
+    RECT visible;
+    if (!Intersect(visible, pos, update)) continue;
+    uint32_t* bits = nullptr;
+    UniqueHbitmap bitmap(CRenderEngine::CreateDib32(memory, Width(pos), Height(pos), &bits));
+    if (!bitmap) continue;
+    UniqueHdc dc(::CreateCompatibleDC(memory));
+    HGDIOBJ old = ::SelectObject(dc.Get(), bitmap.Get());
+    ::PrintWindow(child, dc.Get(), 0);
+    for (long i = 0, n = Width(pos) * Height(pos); i < n; ++i)
+      if (bits[i] != 0) bits[i] |= 0xFF000000u;
+    ::BitBlt(memory, visible.left, visible.top, Width(visible), Height(visible), dc.Get(), visible.left - pos.left,
+             visible.top - pos.top, SRCCOPY);
+    ::SelectObject(dc.Get(), old);
+  }
 }
 
 void CPaintManagerUI::PaintLayeredContent(const RECT& painted, const RECT& client) {
@@ -200,7 +226,18 @@ void CPaintManagerUI::PaintLayeredContent(const RECT& painted, const RECT& clien
   SIZE size = offscreenSize_;
   POINT source = {0, 0};
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, layeredOpacity_, AC_SRC_ALPHA};
-  ::UpdateLayeredWindow(window_, nullptr, &destination, &size, offscreenDc_.Get(), &source, 0, &blend, ULW_ALPHA);
+  // Only the repainted part changed; the dirty rectangle lets the system copy just that part.
+  RECT dirty = painted;
+  UPDATELAYEREDWINDOWINFO info{};
+  info.cbSize = sizeof(info);
+  info.pptDst = &destination;
+  info.psize = &size;
+  info.hdcSrc = offscreenDc_.Get();
+  info.pptSrc = &source;
+  info.pblend = &blend;
+  info.dwFlags = ULW_ALPHA;
+  info.prcDirty = IsEmpty(dirty) ? nullptr : &dirty;
+  ::UpdateLayeredWindowIndirect(window_, &info);
 }
 
 }  // namespace Veneer

@@ -154,6 +154,15 @@ TFontInfo* CPaintManagerUI::GetFontInfo(HFONT font) {
 
 void CPaintManagerUI::RemoveAllFonts() { fonts_.Clear(); }
 
+bool CPaintManagerUI::AddPrivateFont(const void* bytes, DWORD size) {
+  if (bytes == nullptr || size == 0) return false;
+  DWORD installed = 0;
+  HANDLE font = ::AddFontMemResourceEx(const_cast<void*>(bytes), size, nullptr, &installed);
+  if (font == nullptr) return false;
+  privateFonts_.push_back(font);
+  return true;
+}
+
 void CPaintManagerUI::ResetFonts() {
   auto rebuild = [this](const std::wstring&, std::unique_ptr<TFontInfo>& info) {
     info->font.Reset(CreateFontFor(*info, false));

@@ -61,7 +61,8 @@ HBITMAP CRenderEngine::CreateDib32(HDC dc, int width, int height, uint32_t** bit
 }
 
 TImageInfo::TImageInfo() = default;
-TImageInfo::~TImageInfo() = default;
+// The GDI+ bitmap borrows the DIB's pixels, so it goes first.
+TImageInfo::~TImageInfo() { gdiplusImage.reset(); }
 
 std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask,
                                                        bool gdiplus) {
@@ -168,7 +169,7 @@ std::unique_ptr<TImageInfo> CRenderEngine::LoadImage(const std::wstring& name, c
 namespace {
 
 // Draws a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
-HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size) {
+HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size, bool* opaque) {
   uint32_t* bits = nullptr;
   HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
   if (bitmap == nullptr) return nullptr;
@@ -183,6 +184,8 @@ HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size) {
   graphics.DrawImage(image, Gdiplus::Rect(0, 0, size.cx, size.cy), source.left, source.top, Width(source),
                      Height(source), Gdiplus::UnitPixel, &attributes);
   graphics.Flush(Gdiplus::FlushIntentionSync);
+  const size_t count = static_cast<size_t>(size.cx) * size.cy;
+  *opaque = std::all_of(bits, bits + count, [](uint32_t pixel) { return (pixel >> 24) == 0xFF; });
   return bitmap;
 }
 
@@ -210,12 +213,18 @@ void DrawGdiplusRotated(HDC dc, Gdiplus::Bitmap* image, const RECT& dest, const 
                      Width(source), Height(source), Gdiplus::UnitPixel, &attributes);
 }
 
-// Blends the part of a 1:1 bitmap that lies inside both the destination and the device's clip box.
-void BlendVisible(HDC dc, HDC memory, const RECT& dest, int sourceX, int sourceY, BYTE fade) {
+// Blends the part of a 1:1 bitmap that lies inside both the destination and the device's clip box. An
+// opaque source at full strength covers what is below completely, which a plain copy does faster.
+void BlendVisible(HDC dc, HDC memory, const RECT& dest, int sourceX, int sourceY, BYTE fade, bool opaque) {
   RECT clip{};
   RECT visible = dest;
   if (::GetClipBox(dc, &clip) != NULLREGION && clip.right > clip.left) {
     if (!Intersect(visible, dest, clip)) return;
+  }
+  if (opaque && fade == 255) {
+    ::BitBlt(dc, visible.left, visible.top, Width(visible), Height(visible), memory, sourceX + visible.left - dest.left,
+             sourceY + visible.top - dest.top, SRCCOPY);
+    return;
   }
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
   CRenderEngine::GetAlphaBlend()(dc, visible.left, visible.top, Width(visible), Height(visible), memory,
@@ -252,21 +261,29 @@ bool CRenderEngine::DrawImageInfo(HDC dc, CPaintManagerUI* manager, const RECT& 
       DrawGdiplusRotated(dc, image->gdiplusImage.get(), dest, source, info->fade, info->rotate);
       return true;
     }
-    auto* mutableImage = const_cast<TImageInfo*>(image);
     const SIZE size = MakeSize(Width(dest), Height(dest));
-    HBITMAP scaled = nullptr;
-    for (const auto& copy : mutableImage->scaledCopies)
-      if (SameRect(copy.source, source) && copy.size.cx == size.cx && copy.size.cy == size.cy)
-        scaled = copy.bitmap.Get();
-    if (scaled == nullptr) {
-      scaled = MakeScaledCopy(image->gdiplusImage.get(), source, size);
-      if (scaled == nullptr) return false;
-      if (mutableImage->scaledCopies.size() >= 8) mutableImage->scaledCopies.erase(mutableImage->scaledCopies.begin());
-      mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(scaled)});
-    }
     UniqueHdc memory(::CreateCompatibleDC(dc));
-    HGDIOBJ old = ::SelectObject(memory.Get(), scaled);
-    BlendVisible(dc, memory.Get(), dest, 0, 0, static_cast<BYTE>(info->fade));
+    if (size.cx == Width(source) && size.cy == Height(source)) {
+      // Drawn at its own size, the high-quality resampling maps every pixel onto itself.
+      HGDIOBJ old = ::SelectObject(memory.Get(), image->bitmap.Get());
+      BlendVisible(dc, memory.Get(), dest, source.left, source.top, static_cast<BYTE>(info->fade), !image->alpha);
+      ::SelectObject(memory.Get(), old);
+      return true;
+    }
+    auto* mutableImage = const_cast<TImageInfo*>(image);
+    const TImageInfo::ScaledCopy* scaled = nullptr;
+    for (const auto& copy : mutableImage->scaledCopies)
+      if (SameRect(copy.source, source) && copy.size.cx == size.cx && copy.size.cy == size.cy) scaled = &copy;
+    if (scaled == nullptr) {
+      bool opaque = false;
+      HBITMAP bitmap = MakeScaledCopy(image->gdiplusImage.get(), source, size, &opaque);
+      if (bitmap == nullptr) return false;
+      if (mutableImage->scaledCopies.size() >= 8) mutableImage->scaledCopies.erase(mutableImage->scaledCopies.begin());
+      mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(bitmap), opaque});
+      scaled = &mutableImage->scaledCopies.back();
+    }
+    HGDIOBJ old = ::SelectObject(memory.Get(), scaled->bitmap.Get());
+    BlendVisible(dc, memory.Get(), dest, 0, 0, static_cast<BYTE>(info->fade), scaled->opaque);
     ::SelectObject(memory.Get(), old);
     return true;
   }

@@ -111,6 +111,13 @@ TEST(ImageTables, DpiSpecificNameFallsBackToThePlainOne) {
   EXPECT_EQ(manager.GetImage(L"bg@150.png"), image);
 }
 
+TEST(ImageTables, DescriptorsParsedBeforeADpiChangeAreParsedAgain) {
+  CPaintManagerUI manager;
+  EXPECT_EQ(manager.GetDrawInfo(L"file='bg.png'", nullptr)->imageName, L"bg.png");
+  manager.SetDPI(144);
+  EXPECT_EQ(manager.GetDrawInfo(L"file='bg.png'", nullptr)->imageName, L"bg@150.png");
+}
+
 // --- Descriptors --------------------------------------------------------------------------------------
 
 TEST(ImageDescriptor, ReadsEveryKey) {
@@ -230,6 +237,11 @@ TEST(NinePart, TilingRepeatsAndClipsTheLastTile) {
   ASSERT_EQ(grid.size(), 4u);
   EXPECT_EQ(Describe(grid[1].dest), "4,0,6,4");
   EXPECT_EQ(Describe(grid[2].dest), "0,4,4,6");
+  // Only the tiles under the paint rectangle: a 1-pixel tile over 100000 pixels, 3 of them painted.
+  auto visible = ComputeImagePieces(MakeRect(0, 0, 100000, 1), MakeRect(500, 0, 503, 1), MakeRect(0, 0, 1, 1), RECT{},
+                                    false, true, false);
+  ASSERT_EQ(visible.size(), 3u);
+  EXPECT_EQ(Describe(visible[0].dest), "500,0,501,1");
 }
 
 TEST(NinePart, CornersLargerThanTheDestinationLeaveNoMiddle) {

@@ -108,6 +108,17 @@ TEST(SkinMarkupAttributes, EntitiesDecodeAndUnknownOnesStay) {
   EXPECT_STREQ(root.GetValue(), L"a&b");
 }
 
+TEST(SkinMarkupAttributes, JunkAfterTheNameIsNoAttribute) {
+  // Found by fuzzing: the '$' is overwritten, the '>' stays in the attribute region, and the lookup
+  // must stop at the element's data instead of walking off the end of the text.
+  CSkinMarkup doc;
+  ASSERT_TRUE(doc.Load(L"<Wi$>ow"));
+  CSkinMarkupNode root = doc.GetRoot();
+  EXPECT_STREQ(root.GetName(), L"Wi");
+  EXPECT_EQ(root.AttributeCount(), 0);
+  EXPECT_STREQ(root.GetValue(), L"ow");
+}
+
 TEST(SkinMarkupAttributes, OnlySixtyFourAreVisible) {
   std::wstring text = L"<Window";
   for (int i = 0; i < 70; ++i) text += L" a" + std::to_wstring(i) + L"=\"" + std::to_wstring(i) + L"\"";

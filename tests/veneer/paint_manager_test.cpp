@@ -216,6 +216,18 @@ TEST_F(InputRouting, AsynchronousNotificationsArriveThroughTheQueue) {
   window_.Manager().RemoveNotifier(&log);
 }
 
+TEST_F(InputRouting, QueuedNotificationsOfADestroyedControlAreDropped) {
+  NotifyLog log;
+  window_.Manager().AddNotifier(&log);
+  window_.Manager().SendNotify(b_, L"late", 0, 0, true);
+  window_.Manager().SendNotify(a_, L"kept", 0, 0, true);
+  static_cast<CContainerUI*>(window_.Manager().GetRoot())->Remove(b_);  // deleted when the queue is handled
+  window_.Pump();
+  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"kept:a"}));
+  EXPECT_EQ(window_.Manager().FindControl(L"b"), nullptr);
+  window_.Manager().RemoveNotifier(&log);
+}
+
 // --- Painting -----------------------------------------------------------------------------------------
 
 TEST(PaintManagerPainting, FirstPaintLaysOutAnnouncesAndDraws) {
@@ -265,4 +277,56 @@ TEST(PaintManagerPainting, LayeredWindowRepairsAlphaOfGdiPixels) {
   EXPECT_EQ(pixels[5 * 60 + 30], 0x00000000u);   // black has no colour to repair: stays transparent
   EXPECT_TRUE(window.Manager().IsLayered());
   EXPECT_NE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
+
+TEST(PaintManagerPainting, BeforeAnyTreeTheWindowIsBlack) {
+  VeneerTest::TestWindow window(40, 30);
+  ::ShowWindow(window.Handle(), SW_SHOWNA);
+  ::UpdateWindow(window.Handle());
+  HDC dc = ::GetDC(window.Handle());
+  RECT all = MakeRect(0, 0, 40, 30);
+  ::FillRect(dc, &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  ASSERT_EQ(::GetPixel(dc, 10, 10), RGB(255, 255, 255));
+  ::InvalidateRect(window.Handle(), nullptr, FALSE);
+  ::UpdateWindow(window.Handle());
+  EXPECT_EQ(::GetPixel(dc, 10, 10), RGB(0, 0, 0));
+  ::ReleaseDC(window.Handle(), dc);
+}
+
+// --- Fonts and DPI ------------------------------------------------------------------------------------
+
+TEST(PaintManagerFonts, SizesFollowTheScaleAndUnknownIdsFallBack) {
+  VeneerTest::TestWindow window;
+  CPaintManagerUI& manager = window.Manager();
+  HFONT font = manager.AddFont(1, L"Arial", 12, true, false, true, false);
+  ASSERT_NE(font, nullptr);
+  LOGFONTW lf{};
+  ::GetObjectW(font, sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -12);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_TRUE(lf.lfItalic);
+  EXPECT_STREQ(lf.lfFaceName, L"Arial");
+  EXPECT_EQ(manager.GetFontInfo(1)->size, 12);
+  EXPECT_EQ(manager.GetFont(99), manager.GetDefaultFontInfo()->font.Get());
+
+  manager.SetDPI(144);
+  ::GetObjectW(manager.GetFont(1), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -18);
+  EXPECT_EQ(manager.GetFontInfo(1)->size, 12);  // the unscaled size is kept
+}
+
+TEST(PaintManagerDpi, WindowGrowsWithTheScaleAndTheWindowIsTold) {
+  VeneerTest::TestWindow window(200, 100);
+  auto* root = new CVerticalLayoutUI();
+  window.Manager().AttachDialog(root);
+  window.Manager().SetInitSize(0, 0);
+  window.Manager().SetCaptionRect(MakeRect(0, 0, 0, 30));
+  window.Manager().SetDPI(144);
+  RECT rc{};
+  ::GetWindowRect(window.Handle(), &rc);
+  EXPECT_EQ(Width(rc), 300);
+  EXPECT_EQ(Height(rc), 150);
+  EXPECT_EQ(window.Manager().GetCaptionRect().bottom, 45);
+  MSG msg{};
+  EXPECT_TRUE(::PeekMessageW(&msg, window.Handle(), kMsgDpiChanged, kMsgDpiChanged, PM_REMOVE));
 }
