@@ -18,23 +18,6 @@ std::map<std::wstring, std::wstring>& SkinFiles() {
   return files;
 }
 
-// Font files registered by `Import` stay available to the process until it ends.
-class PrivateFonts {
- public:
-  ~PrivateFonts() {
-    for (HANDLE font : fonts_) ::RemoveFontMemResourceEx(font);
-  }
-  void Add(HANDLE font) { fonts_.push_back(font); }
-
- private:
-  std::vector<HANDLE> fonts_;
-};
-
-PrivateFonts& ImportedFonts() {
-  static PrivateFonts fonts;
-  return fonts;
-}
-
 bool IsResourceElement(const wchar_t* name) {
   return EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Font") || EqualsNoCase(name, L"Default") ||
          EqualsNoCase(name, L"Style") || EqualsNoCase(name, L"Import");
@@ -140,9 +123,7 @@ void CSkinBuilder::RegisterResources(CSkinMarkupNode root, CPaintManagerUI* mana
       const wchar_t* fontFile = node.GetAttributeValue(L"fontfile");
       std::vector<uint8_t> bytes;
       if (fontFile == nullptr || !CRenderEngine::LoadResourceFile(fontFile, bytes) || bytes.empty()) continue;
-      DWORD installed = 0;
-      if (HANDLE font = ::AddFontMemResourceEx(bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &installed))
-        ImportedFonts().Add(font);
+      manager->AddPrivateFont(bytes.data(), static_cast<DWORD>(bytes.size()));
     }
   }
 }
