@@ -174,6 +174,17 @@ TEST_F(Builder, SkinAndIncludesFromProgramResources) {
   EXPECT_EQ(CSkinBuilder().Create(MAKEINTRESOURCEW(299), L"SKIN", nullptr, &window_.Manager()), nullptr);
 }
 
+TEST_F(Builder, SkinFileFromTheSkinArchive) {
+  CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+  CPaintManagerUI::SetResourceZip(L"skin.zip");
+  CControlUI* root = Build(L"main.xml");
+  CPaintManagerUI::SetResourceZip(L"");
+  CPaintManagerUI::SetResourcePath(L"");
+  ASSERT_NE(root, nullptr) << error_;
+  EXPECT_EQ(root->GetName(), L"root");
+  EXPECT_EQ(WindowSize().cx, 600);
+}
+
 TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
   EXPECT_EQ(Build(L"<Window><Label></Window>"), nullptr);
   EXPECT_EQ(error_, L"Unmatched closing tag");
