@@ -66,11 +66,12 @@ class Tree : public ::testing::Test {
 
 CButtonUI* StripButton(const wchar_t* name) {
   auto* button = new CButtonUI();
-  button->ApplyAttributeList(L"width=\"20\" height=\"20\" "
-                             L"normalimage=\"file='strip.bmp' source='0,0,4,4'\" "
-                             L"hotimage=\"file='strip.bmp' source='0,4,4,8'\" "
-                             L"pushedimage=\"file='strip.bmp' source='0,8,4,12'\" "
-                             L"disabledimage=\"file='strip.bmp' source='0,12,4,16'\"");
+  button->ApplyAttributeList(
+      L"width=\"20\" height=\"20\" "
+      L"normalimage=\"file='strip.bmp' source='0,0,4,4'\" "
+      L"hotimage=\"file='strip.bmp' source='0,4,4,8'\" "
+      L"pushedimage=\"file='strip.bmp' source='0,8,4,12'\" "
+      L"disabledimage=\"file='strip.bmp' source='0,12,4,16'\"");
   button->SetName(name);
   return button;
 }
@@ -236,8 +237,9 @@ TEST_F(Tree, StateStripIsCutIntoFourFrames) {
 TEST_F(Tree, HotTextColourShowsInsteadOfThePushedOne) {
   auto* root = new CVerticalLayoutUI();
   auto* button = new CButtonUI();
-  button->ApplyAttributeList(L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
-                             L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
+  button->ApplyAttributeList(
+      L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
+      L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
   root->Add(button);
   Attach(root, 100, 30);
   window_->Mouse(WM_MOUSEMOVE, 50, 15);

@@ -55,7 +55,8 @@ class SkinWindow : public WindowImplBase {
 };
 
 // 300 x 200, the whole window caption area: a title row with a label and two buttons over a stretch.
-const wchar_t kSkin[] = LR"(<Window size="300,200" caption="0,0,0,-1" roundcorner="15,15">
+const wchar_t kSkin[] =
+    LR"(<Window size="300,200" caption="0,0,0,-1" roundcorner="15,15">
   <VerticalLayout name="background" bkcolor="#FF336699">
     <HorizontalLayout height="30">
       <Label name="title" text="Quillon" width="100"/>
@@ -180,7 +181,8 @@ TEST(WindowBaseHitTest, CaptionOnlyOverLabelsPlainControlsAndLayouts) {
 }
 
 TEST(WindowBaseHitTest, MaximiseButtonAndResizeBorders) {
-  SkinWindow window(LR"(<Window size="300,200" caption="0,0,0,30" sizebox="4,4,4,4" maxinfo="640,480">
+  SkinWindow window(
+      LR"(<Window size="300,200" caption="0,0,0,30" sizebox="4,4,4,4" maxinfo="640,480">
     <HorizontalLayout><Control/><Button name="maxbtn" width="30" height="30"/></HorizontalLayout></Window>)");
   window.Open(100, 100);
   window.ShowWindow(true, false);
