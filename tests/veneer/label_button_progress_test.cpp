@@ -192,6 +192,27 @@ TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
   EXPECT_EQ(shortText.bottom, longText.bottom);
 }
 
+TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
+  auto* root = new CVerticalLayoutUI();
+  auto* label = new CLabelUI();
+  label->ApplyAttributeList(L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
+                            L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
+  root->Add(label);
+  Attach(root, 200, 40);
+  auto surface = Paint();
+  const RECT all = {0, 0, 200, 40};
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kRed; }), 0);
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kGreen; }), 0);
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == 0xFFFFFF; }), 0);
+  RECT one = {0, 0, 200, 100};
+  CRenderEngine::DrawHtmlText(window_->Manager().GetPaintDC(), &window_->Manager(), one, L"MM", 0, -1, kTextCalcRect);
+  RECT two = {0, 0, 200, 100};
+  CRenderEngine::DrawHtmlText(window_->Manager().GetPaintDC(), &window_->Manager(), two, L"MM<n>MM", 0, -1,
+                              kTextCalcRect);
+  EXPECT_EQ(Height(two), 2 * Height(one));
+  EXPECT_EQ(Width(two), Width(one));
+}
+
 // --- Buttons --------------------------------------------------------------------------------------------
 
 TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
