@@ -132,6 +132,39 @@ TEST(WindowBaseModal, CloseButtonClosesWithCodeOne) {
   EXPECT_EQ(window.ShowModal(), 1u);
 }
 
+namespace {
+
+// A system edit control under a class of its own: the object sees every message first.
+class SuperEdit : public CWindowWnd {
+ public:
+  const wchar_t* GetWindowClassName() const override { return L"VeneerSuperEdit"; }
+  const wchar_t* GetSuperClassName() const override { return L"EDIT"; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+    if (msg == WM_SETTEXT) ++textsSet;
+    return CWindowWnd::HandleMessage(msg, wParam, lParam);
+  }
+  void OnFinalMessage(HWND window) override { finalWindow = window; }
+  int textsSet = 0;
+  HWND finalWindow = nullptr;
+};
+
+}  // namespace
+
+TEST(WindowBaseClasses, SuperclassKeepsTheSystemBehaviourAndEndsWithTheFinalMessage) {
+  SuperEdit edit;
+  HWND window = edit.Create(nullptr, L"", WS_POPUP, 0, 0, 0, 100, 20);
+  ASSERT_NE(window, nullptr);
+  ::SetWindowTextW(window, L"abc");
+  wchar_t text[16] = {};
+  ::GetWindowTextW(window, text, 16);
+  EXPECT_STREQ(text, L"abc");
+  EXPECT_EQ(edit.textsSet, 1);
+  EXPECT_EQ(::GetPropW(window, L"WndX"), &edit);
+  ::DestroyWindow(window);
+  EXPECT_EQ(edit.finalWindow, window);
+  EXPECT_EQ(edit.GetHWND(), nullptr);
+}
+
 // --- Placement, region, hit testing ---------------------------------------------------------------------
 
 TEST(WindowBasePlacement, CenterWindowCentresAndClampsToTheWorkArea) {
