@@ -62,6 +62,16 @@ class CRenderEngine {
   static void DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color,
                             int style = PS_SOLID);
 
+  // Draws text in rc with the manager's font `font` and an ARGB colour, honouring the DT_* bits of style
+  // (with DT_CALCRECT only measures and widens rc). GDI for plain windows, GDI+ for layered windows and
+  // windows set to GDI+ text. Defined in render_text.cpp.
+  static void DrawPlainText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
+                            int font, UINT style);
+  // Text with inline markup: <b>, <i>, <u>, <c #AARRGGBB>, <f id> (each closed by its </...>) and <n> for a
+  // line break.
+  static void DrawHtmlText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
+                           int font, UINT style);
+
   // The alpha-blend function: msimg32's AlphaBlend, or the toolkit's own blend when it is missing.
   using AlphaBlendProc = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
   static AlphaBlendProc GetAlphaBlend();

@@ -1,0 +1,34 @@
+// Helpers of the control tests: state-strip images written at run time, pixel counting and a
+// notification log.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/veneer/veneer_test_support.h"
+#include "veneer/paint_manager.h"
+
+namespace VeneerTest {
+
+// Writes an opaque 24-bit BMP of one band per colour (0xRRGGBB), each band `bandSize` pixels thick and
+// `length` long: stacked top to bottom like the skin's four-state button strips, or side by side.
+void WriteBandsBmp(const std::filesystem::path& path, int length, int bandSize, const std::vector<uint32_t>& colors,
+                   bool sideBySide = false);
+
+// Pixels of a surface region satisfying a predicate on the 0xRRGGBB value.
+int CountPixels(const Surface& surface, const RECT& area, const std::function<bool(uint32_t rgb)>& predicate);
+
+// Collects notifications as "type:sender-name".
+class NotifyLog : public Veneer::INotifyUI {
+ public:
+  void Notify(Veneer::NotifyRecord& msg) override;
+  [[nodiscard]] int Count(const std::wstring& entry) const;
+  std::vector<std::wstring> entries;
+};
+
+}  // namespace VeneerTest

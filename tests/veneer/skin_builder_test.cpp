@@ -1,0 +1,249 @@
+// The skin builder and the control factory: resources before controls, window attributes with their
+// case rules, includes, default attribute lists, the factory's names and the builder's callback.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "tests/support/temp_folder.h"
+#include "tests/veneer/controls_test_support.h"
+#include "veneer/button.h"
+#include "veneer/container.h"
+#include "veneer/control_factory.h"
+#include "veneer/label.h"
+#include "veneer/skin_builder.h"
+
+using namespace Veneer;
+using VeneerTest::TestWindow;
+
+namespace {
+
+// Creates "Probe" elements and records what the manager held when each was made.
+class ProbeCallback : public IDialogBuilderCallback {
+ public:
+  explicit ProbeCallback(CPaintManagerUI* manager) : manager_(manager) {}
+  CControlUI* CreateControl(const wchar_t* className) override {
+    asked.push_back(className);
+    if (std::wstring(className) != L"Probe") return nullptr;
+    fontOneFace.push_back(manager_->GetFontInfo(1)->faceName);
+    auto* control = new CControlUI();
+    control->OnDestroy.Add([this](CControlUI*) {
+      ++destroyed;
+      return true;
+    });
+    return control;
+  }
+  std::vector<std::wstring> asked;
+  std::vector<std::wstring> fontOneFace;
+  int destroyed = 0;
+
+ private:
+  CPaintManagerUI* manager_;
+};
+
+class Builder : public ::testing::Test {
+ protected:
+  // Builds markup for the test window's manager (no parent); the tree is attached so it is freed.
+  CControlUI* Build(const wchar_t* markup, IDialogBuilderCallback* callback = nullptr) {
+    CSkinBuilder builder;
+    CControlUI* root = builder.Create(markup, nullptr, callback, &window_.Manager());
+    error_ = builder.GetLastErrorMessage();
+    if (root != nullptr) window_.Manager().AttachDialog(root);
+    return root;
+  }
+  SIZE WindowSize() {
+    RECT rc{};
+    ::GetWindowRect(window_.Handle(), &rc);
+    return SIZE{rc.right - rc.left, rc.bottom - rc.top};
+  }
+  static CContainerUI* AsContainer(CControlUI* control) {
+    return static_cast<CContainerUI*>(control->GetInterface(L"Container"));
+  }
+
+  TestWindow window_{100, 100};
+  std::wstring error_;
+};
+
+}  // namespace
+
+TEST_F(Builder, FontsAreRegisteredBeforeAnyControlAndFontZeroIsTheDefault) {
+  ProbeCallback probe(&window_.Manager());
+  CControlUI* root = Build(
+      LR"(<Window>
+      <VerticalLayout name="top"><Probe/></VerticalLayout>
+      <Font id="0" name="Courier New" size="20" default="true"/>
+      <Font id="1" name="Arial" size="11"/>
+    </Window>)",
+      &probe);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->GetName(), L"top");
+  ASSERT_EQ(probe.fontOneFace.size(), 1u);
+  EXPECT_EQ(probe.fontOneFace[0], L"Arial");
+  TFontInfo* fallback = window_.Manager().GetDefaultFontInfo();
+  EXPECT_EQ(fallback->faceName, L"Courier New");
+  EXPECT_EQ(fallback->size, 20);
+  EXPECT_EQ(window_.Manager().GetFontInfo(0)->size, 20);
+}
+
+TEST_F(Builder, DefaultFontWithoutIdChangesNothing) {
+  const std::wstring before = window_.Manager().GetDefaultFontInfo()->faceName;
+  ASSERT_NE(Build(LR"(<Window><Font name="Courier New" size="30" default="true"/><Control/></Window>)"), nullptr);
+  EXPECT_EQ(window_.Manager().GetDefaultFontInfo()->faceName, before);
+  EXPECT_EQ(window_.Manager().GetFontInfo(-1)->faceName, before);
+}
+
+TEST_F(Builder, ElementNamesAreExactWhileResourceAndStructureNamesIgnoreCase) {
+  ProbeCallback probe(&window_.Manager());
+  CControlUI* root = Build(
+      LR"(<window size="300,200">
+      <font id="2" name="Arial" size="9"/>
+      <VerticalLayout><button name="lower"/><Button name="upper"/><Widget/></VerticalLayout>
+    </window>)",
+      &probe);
+  ASSERT_NE(root, nullptr);
+  CContainerUI* layout = AsContainer(root);
+  ASSERT_EQ(layout->GetCount(), 1);
+  EXPECT_EQ(layout->GetItemAt(0)->GetName(), L"upper");
+  EXPECT_EQ(window_.Manager().GetFontInfo(2)->faceName, L"Arial");
+  EXPECT_EQ(WindowSize().cx, 300);
+  // The callback hears the plain element names the factory did not know.
+  EXPECT_EQ(probe.asked, (std::vector<std::wstring>{L"button", L"Widget"}));
+}
+
+TEST_F(Builder, DefaultListAppliesFirstAndTheElementOverrides) {
+  CControlUI* root = Build(
+      LR"(<Window>
+      <Default name="Button" value="width=&quot;50&quot; height=&quot;20&quot; text=&quot;ok&quot;"/>
+      <VerticalLayout><Button width="70"/><Label/></VerticalLayout>
+    </Window>)");
+  ASSERT_NE(root, nullptr);
+  CControlUI* button = AsContainer(root)->GetItemAt(0);
+  EXPECT_EQ(button->GetFixedWidth(), 70);
+  EXPECT_EQ(button->GetFixedHeight(), 20);
+  EXPECT_EQ(button->GetText(), L"ok");
+  EXPECT_EQ(AsContainer(root)->GetItemAt(1)->GetFixedWidth(), 0);
+}
+
+TEST_F(Builder, WindowAttributesFollowTheirCaseExceptions) {
+  ASSERT_NE(Build(LR"(<Window BkTrans="true" Caption="0,0,0,-1" RoundCorner="15,15" gdiplustext="TRUE"
+                              DefaultFontColor="#FF102030" shadowsize="4"><Control/></Window>)"),
+            nullptr);
+  EXPECT_FALSE(window_.Manager().IsLayered());
+  const RECT caption = window_.Manager().GetCaptionRect();
+  EXPECT_EQ(caption.bottom, -1);
+  EXPECT_EQ(window_.Manager().GetRoundCorner().cx, 15);
+  EXPECT_TRUE(window_.Manager().IsUseGdiplusText());
+  EXPECT_EQ(window_.Manager().GetDefaultFontColor(), 0xFF102030u);
+  Build(LR"(<Window bktrans="true"><Control/></Window>)");
+  EXPECT_TRUE(window_.Manager().IsLayered());
+}
+
+TEST_F(Builder, SizeIsScaledByTheWindowsDpi) {
+  ASSERT_NE(Build(LR"(<Window size="600,400"><Control/></Window>)"), nullptr);
+  EXPECT_EQ(WindowSize().cx, 600);
+  EXPECT_EQ(WindowSize().cy, 400);
+  window_.Manager().SetDPI(144);
+  EXPECT_EQ(WindowSize().cx, 900);
+  EXPECT_EQ(WindowSize().cy, 600);
+}
+
+TEST_F(Builder, IncludeWithCountAddsTheIncludedControlsThatOften) {
+  TempFolder skins(L"veneer-skins");
+  std::ofstream(skins.Path() / L"row.xml") << R"(<Row><Label name="item"/><Control/></Row>)";
+  CPaintManagerUI::SetResourcePath(skins.Path().wstring().c_str());
+  CControlUI* root = Build(
+      LR"(<Window><HorizontalLayout><Include source="row.xml" count="3"/>
+      <Include source="row.xml" count="0"/></HorizontalLayout></Window>)");
+  CPaintManagerUI::SetResourcePath(L"");
+  ASSERT_NE(root, nullptr);
+  CContainerUI* layout = AsContainer(root);
+  ASSERT_EQ(layout->GetCount(), 6);
+  EXPECT_EQ(layout->GetItemAt(0)->GetClass(), std::wstring(L"LabelUI"));
+  EXPECT_EQ(layout->GetItemAt(4)->GetClass(), std::wstring(L"LabelUI"));
+  EXPECT_EQ(window_.Manager().FindControl(L"item"), layout->GetItemAt(4));  // the last one registered
+}
+
+TEST_F(Builder, SkinAndIncludesFromProgramResources) {
+  CSkinBuilder builder;
+  builder.SetInstance(::GetModuleHandleW(nullptr));
+  CControlUI* root = builder.Create(MAKEINTRESOURCEW(201), L"SKIN", nullptr, &window_.Manager());
+  ASSERT_NE(root, nullptr);
+  window_.Manager().AttachDialog(root);
+  CContainerUI* body = AsContainer(root);
+  ASSERT_EQ(body->GetCount(), 3);
+  EXPECT_EQ(body->GetItemAt(0)->GetText(), L"提示");
+  EXPECT_EQ(body->GetItemAt(2)->GetName(), L"row_button");
+  EXPECT_EQ(WindowSize().cx, 320);
+  EXPECT_EQ(CSkinBuilder().Create(MAKEINTRESOURCEW(299), L"SKIN", nullptr, &window_.Manager()), nullptr);
+}
+
+TEST_F(Builder, SkinFileFromTheSkinArchive) {
+  CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+  CPaintManagerUI::SetResourceZip(L"skin.zip");
+  CControlUI* root = Build(L"main.xml");
+  CPaintManagerUI::SetResourceZip(L"");
+  CPaintManagerUI::SetResourcePath(L"");
+  ASSERT_NE(root, nullptr) << error_;
+  EXPECT_EQ(root->GetName(), L"root");
+  EXPECT_EQ(WindowSize().cx, 600);
+}
+
+TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
+  EXPECT_EQ(Build(L"<Window><Label></Window>"), nullptr);
+  EXPECT_EQ(error_, L"Unmatched closing tag");
+  EXPECT_EQ(Build(L"missing_skin_file.xml"), nullptr);
+  EXPECT_EQ(error_, L"Error opening file");
+  EXPECT_EQ(Build(L"<Window><!-- nothing --></Window>"), nullptr);
+}
+
+TEST_F(Builder, ChildrenOfANonContainerStopThatLevel) {
+  CControlUI* root = Build(
+      LR"(<Window><VerticalLayout><Label name="l"><Button/></Label><Button name="after"/>
+    </VerticalLayout></Window>)");
+  ASSERT_NE(root, nullptr);
+  CContainerUI* layout = AsContainer(root);
+  ASSERT_EQ(layout->GetCount(), 2);
+  EXPECT_EQ(layout->GetItemAt(0)->GetName(), L"l");
+  EXPECT_EQ(layout->GetItemAt(1)->GetName(), L"after");
+}
+
+// Only the first top-level control is handed out; without a parent nothing would own the others.
+TEST_F(Builder, SecondTopLevelControlIsDestroyedNotLost) {
+  ProbeCallback probe(&window_.Manager());
+  CControlUI* root = Build(LR"(<Window><Label name="first"/><Probe/></Window>)", &probe);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->GetName(), L"first");
+  EXPECT_EQ(probe.destroyed, 1);
+}
+
+// Building into a container of a live window keeps the new controls attached to that window.
+TEST_F(Builder, ControlsBuiltIntoALiveParentStayAttached) {
+  CControlUI* root = Build(LR"(<Window><VerticalLayout name="host"/></Window>)");
+  ASSERT_NE(root, nullptr);
+  CSkinBuilder builder;
+  CControlUI* added =
+      builder.Create(LR"(<Part><Label name="late" text="x"/></Part>)", nullptr, nullptr, &window_.Manager(), root);
+  ASSERT_NE(added, nullptr);
+  EXPECT_EQ(added->GetManager(), &window_.Manager());
+  EXPECT_EQ(added->GetParent(), root);
+  EXPECT_EQ(window_.Manager().FindControl(L"late"), added);
+}
+
+TEST(ControlFactory, RegistersEveryNameAndTheSixAliases) {
+  CControlFactory* factory = CControlFactory::GetInstance();
+  EXPECT_EQ(factory, CControlFactory::GetInstance());
+  EXPECT_EQ(factory->Count(), 48u + 6u);
+  for (const wchar_t* name : {L"CListUI", L"CFadeButtonUI", L"CPageControlUI", L"CBoxUI", L"CTileBoxUI"})
+    EXPECT_TRUE(factory->IsRegistered(name)) << name;
+  EXPECT_FALSE(factory->IsRegistered(L"CButtonui"));
+  std::unique_ptr<CControlUI> hbox(factory->CreateControl(L"CHBoxUI"));
+  ASSERT_NE(hbox, nullptr);
+  EXPECT_STREQ(hbox->GetClass(), L"HorizontalLayoutUI");
+  std::unique_ptr<CControlUI> box(factory->CreateControl(L"CBoxUI"));
+  EXPECT_STREQ(box->GetClass(), L"ContainerUI");
+  std::unique_ptr<CControlUI> edit(factory->CreateControl(L"CRichEditUI"));
+  EXPECT_STREQ(edit->GetClass(), L"RichEditUI");
+  EXPECT_EQ(factory->CreateControl(L"CListUI"), nullptr);
+  EXPECT_EQ(factory->CreateControl(L"Button"), nullptr);
+}
