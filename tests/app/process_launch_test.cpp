@@ -1,0 +1,225 @@
+// Programs are really started: a probe child reports the command line, folder and job it got, and a probe
+// starter shows that the child runs on after the starter has ended and what the upgrade hand-over logs.
+#include "app/process_launch.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/text_encoding.h"
+#include "app/unique_resource.h"
+#include "app/upgrade_handover.h"
+#include "tests/support/captured_log.h"
+#include "tests/support/process_runner.h"
+#include "tests/support/temp_folder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using Report = std::map<std::string, std::string>;
+using LaunchFunction = DWORD (*)(const std::wstring&, const std::wstring&);
+
+const std::pair<const char*, LaunchFunction> kLaunchFunctions[] = {
+    {"LaunchProcess", &Process::LaunchProcess},
+    {"LaunchDetachedProcess", &Process::LaunchDetachedProcess},
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Waits until a report appears and until the process that wrote it has ended (so that its file can be
+// removed); an empty report when none came.
+Report AwaitReport(const fs::path& path) {
+  for (int attempt = 0; attempt < 600 && !fs::exists(path); ++attempt) ::Sleep(50);
+  Report report;
+  for (const std::string& line : Lines(ReadFileBytes(path))) {
+    const size_t equals = line.find('=');
+    if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  if (!report["pid"].empty()) {
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, std::stoul(report["pid"])));
+    if (process) ::WaitForSingleObject(process.Get(), 10000);
+  }
+  fs::remove(path);
+  return report;
+}
+
+// Makes another folder current for one test.
+class ScopedCurrentFolder {
+ public:
+  explicit ScopedCurrentFolder(const std::wstring& folder) {
+    wchar_t previous[MAX_PATH] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, previous);
+    previous_ = previous;
+    ::SetCurrentDirectoryW(folder.c_str());
+  }
+  ~ScopedCurrentFolder() { ::SetCurrentDirectoryW(previous_.c_str()); }
+
+ private:
+  std::wstring previous_;
+};
+
+class LaunchTest : public ::testing::Test {
+ protected:
+  TempFolder folder_{L"launch"};
+  const fs::path probe_ = folder_.Path() / L"launch_probe.exe";
+  const fs::path reportPath_ = folder_.Path() / L"report.txt";
+  ScopedEnvironment reportVariable_{L"QUILLON_LAUNCH_REPORT", reportPath_.wstring()};
+
+  void SetUp() override { fs::copy_file(TestProgramFolder() / L"launch_probe.exe", probe_); }
+
+  // Runs the probe as a starter (command "launch" or "relaunch") that starts a copy of itself and ends.
+  ProcessOutput RunStarter(const std::wstring& command, const std::wstring& text) {
+    const ProcessOutput starter = RunProcess(L"\"" + probe_.wstring() + L"\" " + command + L" :: " + text);
+    EXPECT_EQ(starter.exitCode, 0u) << starter.standardOutput;
+    return starter;
+  }
+  DWORD LaunchThroughStarter(const std::wstring& kind, const std::wstring& job) {
+    const std::string output = RunStarter(L"launch " + kind + L" " + job, L"starter").standardOutput;
+    const size_t at = output.find("launched=");
+    return at == std::string::npos ? Process::kLaunchFailed : std::stoul(output.substr(at + 9));
+  }
+};
+
+TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInTheProgramsFolder) {
+  // The folder ends at the last separator, a slash here; an empty text keeps the space after the quote.
+  const std::wstring program = folder_.Path().wstring() + L"/launch_probe.exe";
+  for (const auto& [name, launch] : kLaunchFunctions) {
+    for (const std::wstring text : {L"alpha \"two words\" \"\" -x=\\\"q\\\"  double  ", L""}) {
+      SCOPED_TRACE(name);
+      ScopedCurrentFolder elsewhere(TestProgramFolder().wstring());
+      const DWORD processId = launch(program, text);
+      ASSERT_NE(processId, Process::kLaunchFailed);
+      Report report = AwaitReport(reportPath_);
+      EXPECT_EQ(report["command"], WideToUtf8(L"\"" + program + L"\" " + text));
+      EXPECT_EQ(report["pid"], std::to_string(processId));
+      EXPECT_EQ(report["folder"], WideToUtf8(folder_.Path().wstring()));
+    }
+  }
+}
+
+TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
+  // Found through the current folder, the second place the system searches.
+  const std::wstring bareName = L"bare_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const fs::path current = folder_.Path() / L"current \u5b89\u88c5";
+  fs::create_directories(current);
+  fs::copy_file(probe_, current / bareName);
+  ScopedCurrentFolder currentFolder(current.wstring());
+  for (const auto& [name, launch] : kLaunchFunctions) {
+    SCOPED_TRACE(name);
+    const DWORD processId = launch(bareName, L"bare");
+    ASSERT_NE(processId, Process::kLaunchFailed);
+    EXPECT_EQ(AwaitReport(reportPath_)["folder"], WideToUtf8(current.wstring()));
+  }
+}
+
+TEST_F(LaunchTest, ProgramAtTheRootOfADriveStartsInThatRoot) {
+  // "C:" alone would mean the caller's current folder on drive C, here C:\windows.
+  const fs::path atRoot = L"C:\\quillon_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  fs::copy_file(probe_, atRoot, fs::copy_options::overwrite_existing);
+  {
+    ScopedCurrentFolder current(L"C:\\windows");
+    for (const auto& [name, launch] : kLaunchFunctions) {
+      SCOPED_TRACE(name);
+      const DWORD processId = launch(atRoot.wstring(), L"root");
+      ASSERT_NE(processId, Process::kLaunchFailed);
+      EXPECT_EQ(AwaitReport(reportPath_)["folder"], "C:\\");
+    }
+  }
+  std::error_code ignored;
+  fs::remove(atRoot, ignored);
+}
+
+TEST_F(LaunchTest, MissingProgramFailsWithTheFailureValueAndLogsNothing) {
+  CapturedLog capture;
+  for (const auto& [name, launch] : kLaunchFunctions) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(launch((folder_.Path() / L"missing.exe").wstring(), L"x"), Process::kLaunchFailed);
+    EXPECT_EQ(launch(L"", L""), Process::kLaunchFailed);
+  }
+  EXPECT_TRUE(capture.Lines().empty());
+}
+
+TEST_F(LaunchTest, StartedProgramRunsOnAfterItsStarterHasEnded) {
+  for (const wchar_t* kind : {L"plain", L"detached"}) {
+    SCOPED_TRACE(WideToUtf8(kind));
+    const DWORD processId = LaunchThroughStarter(kind, L"none");
+    ASSERT_NE(processId, Process::kLaunchFailed);
+    Report report = AwaitReport(reportPath_);
+    EXPECT_EQ(report["pid"], std::to_string(processId));
+    EXPECT_EQ(report["starter"], "exited");  // the child saw its starter end before it wrote this
+  }
+}
+
+TEST_F(LaunchTest, DetachedProgramBreaksAwayFromTheStartersJobWhereTheJobAllowsIt) {
+  // The plain launch shows that the job is there and inherited.
+  ASSERT_NE(LaunchThroughStarter(L"plain", L"breakaway"), Process::kLaunchFailed);
+  EXPECT_EQ(AwaitReport(reportPath_)["job"], "1");
+  const DWORD detached = LaunchThroughStarter(L"detached", L"breakaway");
+  ASSERT_NE(detached, Process::kLaunchFailed);
+  EXPECT_EQ(AwaitReport(reportPath_)["job"], "0");
+  // A job that forbids breaking away refuses the first attempt; the program still starts, inside the job.
+  const DWORD confined = LaunchThroughStarter(L"detached", L"confined");
+  ASSERT_NE(confined, Process::kLaunchFailed);
+  Report report = AwaitReport(reportPath_);
+  EXPECT_EQ(report["pid"], std::to_string(confined));
+  EXPECT_EQ(report["job"], "1");
+}
+
+std::string RelaunchLogLine(const std::string& processId) {
+  return "[info] \xe6\x9b\xb4\xe6\x96\xb0\xe9\x80\xbb\xe8\xbe\x91\xe8\xa7\xa6\xe5\x8f\x91\xe4\xba\x8c\xe6\xac\xa1"
+         "\xe5\x90\xaf\xe5\x8a\xa8\xef\xbc\x8c\xe8\xbf\x9b\xe7\xa8\x8b\xe5\x8f\xb7\xef\xbc\x9a" +
+         processId;  // 更新逻辑触发二次启动，进程号：
+}
+
+TEST_F(LaunchTest, UpgradeRelaunchStartsItselfWithUpdateAppendedAndLogsTheNewProcessId) {
+  // An empty text keeps the leading space of " -update" after the space that follows the program.
+  const std::pair<std::wstring, std::wstring> cases[] = {{L"child \"x y\"", L"child \"x y\" -update"},
+                                                          {L"", L" -update"}};
+  for (const auto& [text, tail] : cases) {
+    SCOPED_TRACE(WideToUtf8(text));
+    const ProcessOutput starter = RunStarter(L"relaunch", text);
+    Report report = AwaitReport(reportPath_);
+    EXPECT_EQ(report["command"], WideToUtf8(L"\"" + probe_.wstring() + L"\" " + tail));
+    EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
+  }
+}
+
+TEST_F(LaunchTest, FailedUpgradeRelaunchLogsTheFailureValue) {
+  // The probe renames its own file first, so its recorded path no longer names a program.
+  const ProcessOutput starter = RunStarter(L"relaunch-moved", L"x");
+  EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
+}
+
+TEST(UpgradeMarker, OnlyAFileAtTheMarkerPathCounts) {
+  TempFolder temp(L"marker");
+  ScopedEnvironment tmp(L"TMP", temp.Path().wstring() + L"\\");
+  ScopedEnvironment tempVariable(L"TEMP", temp.Path().wstring() + L"\\");
+  const fs::path marker = temp.Path() / L"quillon" / L"upgrade" / L"quillon_upload.log";
+  EXPECT_EQ(fs::path(UpgradeMarkerPath()), marker);
+  EXPECT_FALSE(UpgradeMarkerPresent());
+
+  fs::create_directories(marker);
+  EXPECT_FALSE(UpgradeMarkerPresent()) << "a folder is not the marker";
+
+  fs::remove(marker);
+  { std::ofstream(marker) << "anything"; }
+  EXPECT_TRUE(UpgradeMarkerPresent());
+}
+
+}  // namespace
