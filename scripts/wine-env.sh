@@ -6,13 +6,15 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Bumped whenever wine_prefix_settings changes, so that existing prefixes receive the new settings.
-wine_prefix_settings_version=2
+wine_prefix_settings_version=3
 
 # Settings every prefix gets on top of Wine's defaults.
 wine_prefix_settings() {
   # The skins name "Microsoft YaHei UI"; the Debian CJK font stands in for it.
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v 'Microsoft YaHei UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  # A crashing test program must end, not wait on Wine's crash dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
 # Creates the prefix once and brings its settings up to date; concurrent callers wait on the lock instead
@@ -33,4 +35,14 @@ wine_prefix_ensure() {
       echo "$wine_prefix_settings_version" > "$WINEPREFIX/.quillon-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
+}
+
+# Starts an Xvfb display for the programs that open windows and exports DISPLAY; the caller stops it
+# with: kill "$xvfb_pid".
+start_virtual_display() {
+  local display=99
+  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
+  Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$display"
 }

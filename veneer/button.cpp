@@ -27,8 +27,7 @@ bool CButtonUI::Activate() {
     manager_->SendNotify(this, L"click");
     if (!bindTabLayoutName_.empty() && bindTabIndex_ >= 0) {
       if (CControlUI* found = manager_->FindControl(bindTabLayoutName_.c_str())) {
-        if (auto* tabs = static_cast<CTabLayoutUI*>(found->GetInterface(L"TabLayout")))
-          tabs->SelectItem(bindTabIndex_);
+        if (auto* tabs = static_cast<CTabLayoutUI*>(found->GetInterface(L"TabLayout"))) tabs->SelectItem(bindTabIndex_);
       }
     }
   }
@@ -48,9 +47,7 @@ void CButtonUI::DoEvent(EventRecord& event) {
   const bool inside = Contains(item_, event.mouse);
   switch (event.type) {
     case UiEvent::SetFocus:
-    case UiEvent::KillFocus:
-      Invalidate();
-      break;
+    case UiEvent::KillFocus: Invalidate(); break;
     case UiEvent::KeyDown:
       if (IsKeyboardEnabled() && (event.key == VK_SPACE || event.key == VK_RETURN)) {
         Activate();
@@ -96,8 +93,7 @@ void CButtonUI::DoEvent(EventRecord& event) {
         if (IsRichEvent() && manager_ != nullptr) manager_->SendNotify(this, L"mouseleave");
       }
       break;
-    default:
-      break;
+    default: break;
   }
   CLabelUI::DoEvent(event);
 }
@@ -200,9 +196,9 @@ void CButtonUI::SliceStateImage() {
   if (slicedStateImage_ == stateImage_ && slicedStateCount_ == stateCount_) return;
   const TDrawInfo* strip = manager_->GetDrawInfo(stateImage_.c_str(), nullptr);
   if (strip == nullptr) return;
-  const TImageInfo* image =
-      manager_->GetImageEx(strip->imageName.c_str(), strip->resourceType.empty() ? nullptr : strip->resourceType.c_str(),
-                           strip->mask, false, strip->gdiplus);
+  const TImageInfo* image = manager_->GetImageEx(strip->imageName.c_str(),
+                                                 strip->resourceType.empty() ? nullptr : strip->resourceType.c_str(),
+                                                 strip->mask, false, strip->gdiplus);
   if (image == nullptr) return;
   slicedStateImage_ = stateImage_;
   slicedStateCount_ = stateCount_;
@@ -211,8 +207,7 @@ void CButtonUI::SliceStateImage() {
     const long left = static_cast<long>(image->width) * i / stateCount_;
     const long right = static_cast<long>(image->width) * (i + 1) / stateCount_;
     wchar_t descriptor[MAX_PATH * 2];
-    std::swprintf(descriptor, MAX_PATH * 2,
-                  L"res='%ls' restype='%ls' dest='%ld,%ld,%ld,%ld' source='%ld,%ld,%ld,%ld'",
+    std::swprintf(descriptor, MAX_PATH * 2, L"res='%ls' restype='%ls' dest='%ld,%ld,%ld,%ld' source='%ld,%ld,%ld,%ld'",
                   strip->imageName.c_str(), strip->resourceType.c_str(), strip->dest.left, strip->dest.top,
                   strip->dest.right, strip->dest.bottom, left, 0L, right, static_cast<long>(image->height));
     *targets[i] = descriptor;

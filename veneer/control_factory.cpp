@@ -87,8 +87,8 @@ CControlFactory::CControlFactory() {
     const wchar_t* alias;
     const wchar_t* target;
   } aliases[] = {
-      {L"Box", L"CContainerUI"},         {L"HBox", L"CHorizontalLayoutUI"}, {L"VBox", L"CVerticalLayoutUI"},
-      {L"TabBox", L"CTabLayoutUI"},      {L"TileBox", L"CTileLayoutUI"},    {L"ChildBox", L"CChildLayoutUI"},
+      {L"Box", L"CContainerUI"},    {L"HBox", L"CHorizontalLayoutUI"}, {L"VBox", L"CVerticalLayoutUI"},
+      {L"TabBox", L"CTabLayoutUI"}, {L"TileBox", L"CTileLayoutUI"},    {L"ChildBox", L"CChildLayoutUI"},
   };
   for (const auto& entry : aliases) RegisterControl(L"C" + std::wstring(entry.alias) + L"UI", table_[entry.target]);
 }

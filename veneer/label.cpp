@@ -69,26 +69,26 @@ void CLabelUI::SetAutoCalcHeight(bool autoHeight) {
 
 SIZE CLabelUI::EstimateSize(SIZE available) {
   if (fixedSize_.cx > 0 && fixedSize_.cy > 0) return GetFixedSize();
+  // Without a manager there is no font to measure with; nothing is cached until there is one.
+  if (manager_ == nullptr) return GetFixedSize();
   if (!needRecalc_ && available.cx == lastAvailable_.cx && available.cy == lastAvailable_.cy) return lastEstimate_;
   lastAvailable_ = available;
   needRecalc_ = false;
 
   SIZE size = GetFixedSize();
   const RECT padding = GetTextPadding();
-  if (manager_ != nullptr) {
-    const UINT measureStyle = (textStyle_ & ~(kTextCenter | kTextRight | kTextVCenter | kTextBottom)) | kTextCalcRect;
-    if (textStyle_ & kTextSingleLine) {
-      if (size.cy == 0) size.cy = padding.top + manager_->GetFontInfo(font_)->metrics.tmHeight + padding.bottom + 8;
-      if (autoCalcWidth_ && size.cx == 0) {
-        RECT measured = MakeRect(0, 0, 9999, 9999);
-        DrawLabelText(manager_->GetPaintDC(), measured, 0, font_, measureStyle);
-        size.cx = Width(measured) + padding.left + padding.right;
-      }
-    } else if (autoCalcHeight_ && size.cy == 0) {
-      RECT measured = MakeRect(0, 0, size.cx - padding.left - padding.right, 9999);
+  const UINT measureStyle = (textStyle_ & ~(kTextCenter | kTextRight | kTextVCenter | kTextBottom)) | kTextCalcRect;
+  if (textStyle_ & kTextSingleLine) {
+    if (size.cy == 0) size.cy = padding.top + manager_->GetFontInfo(font_)->metrics.tmHeight + padding.bottom + 8;
+    if (autoCalcWidth_ && size.cx == 0) {
+      RECT measured = MakeRect(0, 0, 9999, 9999);
       DrawLabelText(manager_->GetPaintDC(), measured, 0, font_, measureStyle);
-      size.cy = Height(measured) + padding.top + padding.bottom;
+      size.cx = Width(measured) + padding.left + padding.right;
     }
+  } else if (autoCalcHeight_ && size.cy == 0) {
+    RECT measured = MakeRect(0, 0, size.cx - padding.left - padding.right, 9999);
+    DrawLabelText(manager_->GetPaintDC(), measured, 0, font_, measureStyle);
+    size.cy = Height(measured) + padding.top + padding.bottom;
   }
   lastEstimate_ = size;
   return size;

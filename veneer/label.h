@@ -7,17 +7,17 @@
 namespace Veneer {
 
 // Text style bits (the platform's DT_* values) the labels use.
-constexpr UINT kTextCenter = DT_CENTER;              // 0x1
-constexpr UINT kTextRight = DT_RIGHT;                // 0x2
-constexpr UINT kTextVCenter = DT_VCENTER;            // 0x4
-constexpr UINT kTextBottom = DT_BOTTOM;              // 0x8
-constexpr UINT kTextWordBreak = DT_WORDBREAK;        // 0x10
-constexpr UINT kTextSingleLine = DT_SINGLELINE;      // 0x20
-constexpr UINT kTextNoClip = DT_NOCLIP;              // 0x100
-constexpr UINT kTextCalcRect = DT_CALCRECT;          // 0x400
-constexpr UINT kTextNoPrefix = DT_NOPREFIX;          // 0x800
-constexpr UINT kTextEditControl = DT_EDITCONTROL;    // 0x2000
-constexpr UINT kTextEndEllipsis = DT_END_ELLIPSIS;   // 0x8000
+constexpr UINT kTextCenter = DT_CENTER;             // 0x1
+constexpr UINT kTextRight = DT_RIGHT;               // 0x2
+constexpr UINT kTextVCenter = DT_VCENTER;           // 0x4
+constexpr UINT kTextBottom = DT_BOTTOM;             // 0x8
+constexpr UINT kTextWordBreak = DT_WORDBREAK;       // 0x10
+constexpr UINT kTextSingleLine = DT_SINGLELINE;     // 0x20
+constexpr UINT kTextNoClip = DT_NOCLIP;             // 0x100
+constexpr UINT kTextCalcRect = DT_CALCRECT;         // 0x400
+constexpr UINT kTextNoPrefix = DT_NOPREFIX;         // 0x800
+constexpr UINT kTextEditControl = DT_EDITCONTROL;   // 0x2000
+constexpr UINT kTextEndEllipsis = DT_END_ELLIPSIS;  // 0x8000
 
 class CLabelUI : public CControlUI {
  public:

@@ -98,8 +98,8 @@ void CProgressUI::PaintForeImage(HDC dc) {
   // scaling it, so a fill converted back to 96-DPI units would cover only part of the bar at 150 %.
   // The source of a cut (not stretched) image is in image pixels, i.e. the unscaled numbers.
   const int scale = manager_ != nullptr ? manager_->GetDPIObj()->GetScale() : 100;
-  const RECT unscaled = MakeRect(fill.left * 100 / scale, fill.top * 100 / scale, fill.right * 100 / scale,
-                                 fill.bottom * 100 / scale);
+  const RECT unscaled =
+      MakeRect(fill.left * 100 / scale, fill.top * 100 / scale, fill.right * 100 / scale, fill.bottom * 100 / scale);
   wchar_t modifier[160];
   if (stretchForeImage_) {
     std::swprintf(modifier, 160, L"dest='%ld,%ld,%ld,%ld'", fill.left, fill.top, fill.right, fill.bottom);

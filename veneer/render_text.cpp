@@ -160,8 +160,7 @@ std::vector<HtmlRun> ParseHtml(const std::wstring& text, DWORD color, int font) 
           fonts.push_back(static_cast<int>(std::wcstol(argument.c_str(), nullptr, 10)));
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   flush();

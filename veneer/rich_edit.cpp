@@ -21,8 +21,7 @@ constexpr DWORD kEventMask = ENM_CHANGE | ENM_DROPFILES | ENM_LINK;  // 0x041000
 bool IsMouseMessage(UINT msg) { return msg >= WM_MOUSEFIRST && msg <= WM_MOUSELAST; }
 bool IsKeyboardMessage(UINT msg) { return msg >= WM_KEYFIRST && msg <= WM_KEYLAST; }
 bool IsImeMessage(UINT msg) {
-  return (msg >= WM_IME_STARTCOMPOSITION && msg <= WM_IME_COMPOSITION) || msg == WM_IME_CHAR ||
-         msg == WM_IME_REQUEST;
+  return (msg >= WM_IME_STARTCOMPOSITION && msg <= WM_IME_COMPOSITION) || msg == WM_IME_CHAR || msg == WM_IME_REQUEST;
 }
 
 // Text the engine draws with GDI leaves alpha 0 in a 32-bit surface. The window's composition makes such
@@ -363,8 +362,8 @@ bool CRichEditUI::DoPaint(HDC dc, const RECT& paint, CControlUI* stopControl) {
       if (Intersect(update, client, paint)) {
         CRenderClip engineClip(dc, update);
         host_->GetTextServices()->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr,
-                                          reinterpret_cast<LPCRECTL>(&client), nullptr, &update, nullptr, 0,
-                                          TXTVIEW_ACTIVE);
+                                         reinterpret_cast<LPCRECTL>(&client), nullptr, &update, nullptr, 0,
+                                         TXTVIEW_ACTIVE);
       }
     }
     // 3. Children (the field has no scroll bar controls), 4. the caret the layered window cannot show.
@@ -402,7 +401,7 @@ void CRichEditUI::DoEvent(EventRecord& event) {
       if (IsEnabled() && host_ != nullptr && Contains(host_->GetClientRect(), event.mouse)) {
         const RECT client = host_->GetClientRect();
         if (host_->GetTextServices()->OnTxSetCursor(DVASPECT_CONTENT, -1, nullptr, nullptr, manager_->GetPaintDC(),
-                                                     nullptr, &client, event.mouse.x, event.mouse.y) != S_OK)
+                                                    nullptr, &client, event.mouse.x, event.mouse.y) != S_OK)
           ::SetCursor(::LoadCursorW(nullptr, IDC_IBEAM));
         return;
       }
@@ -446,13 +445,11 @@ void CRichEditUI::DoEvent(EventRecord& event) {
     case UiEvent::ButtonUp:
     case UiEvent::KeyDown:
     case UiEvent::KeyUp:
-    case UiEvent::Char:
-      return;  // the message filter hands these to the engine
+    case UiEvent::Char: return;  // the message filter hands these to the engine
     case UiEvent::ScrollWheel:
       if (event.keyState & 0x08) return;  // Ctrl + wheel zooms in the engine
       break;
-    default:
-      break;
+    default: break;
   }
   CContainerUI::DoEvent(event);
 }
@@ -515,7 +512,8 @@ LRESULT CRichEditUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool
     ::ScreenToClient(window, &client);
     if (!Contains(item_, client) || manager_->FindControl(client) != this) return 0;
     UniqueHmenu menu(CreateContextMenu());
-    if (menu) ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, window, nullptr);
+    if (menu)
+      ::TrackPopupMenu(menu.Get(), TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, window, nullptr);
     handled = true;
     return 0;
   } else if (msg == WM_COMMAND) {

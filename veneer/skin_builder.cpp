@@ -18,23 +18,6 @@ std::map<std::wstring, std::wstring>& SkinFiles() {
   return files;
 }
 
-// Font files registered by `Import` stay available to the process until it ends.
-class PrivateFonts {
- public:
-  ~PrivateFonts() {
-    for (HANDLE font : fonts_) ::RemoveFontMemResourceEx(font);
-  }
-  void Add(HANDLE font) { fonts_.push_back(font); }
-
- private:
-  std::vector<HANDLE> fonts_;
-};
-
-PrivateFonts& ImportedFonts() {
-  static PrivateFonts fonts;
-  return fonts;
-}
-
 bool IsResourceElement(const wchar_t* name) {
   return EqualsNoCase(name, L"Image") || EqualsNoCase(name, L"Font") || EqualsNoCase(name, L"Default") ||
          EqualsNoCase(name, L"Style") || EqualsNoCase(name, L"Import");
@@ -86,7 +69,8 @@ CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDial
       if (it != SkinFiles().end()) text = it->second;
     }
     // 3. The markup itself, or 4. a file name.
-    const bool loaded = text[0] == L'<' ? markup_.Load(text.c_str()) : markup_.LoadFromFile(text.c_str(), CSkinMarkup::kUtf8);
+    const bool loaded =
+        text[0] == L'<' ? markup_.Load(text.c_str()) : markup_.LoadFromFile(text.c_str(), CSkinMarkup::kUtf8);
     if (!loaded) return nullptr;
   }
   return Create(callback, manager, parent);
@@ -128,21 +112,21 @@ void CSkinBuilder::RegisterResources(CSkinMarkupNode root, CPaintManagerUI* mana
       const bool strikeout = BoolAttribute(node, L"strikeout");
       const bool shared = BoolAttribute(node, L"shared");
       manager->AddFont(id, face, size, bold, underline, italic, strikeout, shared);
-      if (BoolAttribute(node, L"default")) manager->SetDefaultFont(face, size, bold, underline, italic, strikeout, shared);
+      if (BoolAttribute(node, L"default"))
+        manager->SetDefaultFont(face, size, bold, underline, italic, strikeout, shared);
     } else if (EqualsNoCase(name, L"Default")) {
       const wchar_t* controlName = node.GetAttributeValue(L"name");
       if (controlName != nullptr)
         manager->AddDefaultAttributeList(controlName, ValueOr(node, L"value", L""), BoolAttribute(node, L"shared"));
     } else if (EqualsNoCase(name, L"Style")) {
       const wchar_t* styleName = node.GetAttributeValue(L"name");
-      if (styleName != nullptr) manager->AddStyle(styleName, ValueOr(node, L"value", L""), BoolAttribute(node, L"shared"));
+      if (styleName != nullptr)
+        manager->AddStyle(styleName, ValueOr(node, L"value", L""), BoolAttribute(node, L"shared"));
     } else if (EqualsNoCase(name, L"Import")) {
       const wchar_t* fontFile = node.GetAttributeValue(L"fontfile");
       std::vector<uint8_t> bytes;
       if (fontFile == nullptr || !CRenderEngine::LoadResourceFile(fontFile, bytes) || bytes.empty()) continue;
-      DWORD installed = 0;
-      if (HANDLE font = ::AddFontMemResourceEx(bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &installed))
-        ImportedFonts().Add(font);
+      manager->AddPrivateFont(bytes.data(), static_cast<DWORD>(bytes.size()));
     }
   }
 }

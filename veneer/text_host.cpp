@@ -85,8 +85,8 @@ void CTxtWinHost::SetFont(HFONT font) {
   charFormat_ = CHARFORMAT2W{};
   charFormat_.cbSize = sizeof(charFormat_);
   charFormat_.crTextColor = color;
-  charFormat_.dwMask = CFM_SIZE | CFM_OFFSET | CFM_FACE | CFM_CHARSET | CFM_COLOR | CFM_BOLD | CFM_ITALIC |
-                       CFM_UNDERLINE;
+  charFormat_.dwMask =
+      CFM_SIZE | CFM_OFFSET | CFM_FACE | CFM_CHARSET | CFM_COLOR | CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE;
   charFormat_.yHeight = -logFont.lfHeight * kTwipsPerInch / (pixelsPerInch > 0 ? pixelsPerInch : 96);
   if (logFont.lfWeight >= FW_BOLD) charFormat_.dwEffects |= CFE_BOLD;
   if (logFont.lfItalic) charFormat_.dwEffects |= CFE_ITALIC;
@@ -345,7 +345,8 @@ HRESULT CTxtWinHost::TxGetMaxLength(DWORD* length) {
 
 HRESULT CTxtWinHost::TxGetScrollBars(DWORD* scrollBars) {
   if (scrollBars == nullptr) return E_INVALIDARG;
-  *scrollBars = style_ & (kEditVScrollBar | kEditHScrollBar | kEditAutoVScroll | kEditAutoHScroll | kEditKeepScrollBars);
+  *scrollBars =
+      style_ & (kEditVScrollBar | kEditHScrollBar | kEditAutoVScroll | kEditAutoHScroll | kEditKeepScrollBars);
   return S_OK;
 }
 

@@ -116,10 +116,9 @@ void WindowImplBase::OnClick(NotifyRecord& msg) {
 }
 
 bool WindowImplBase::IsInStaticControl(CControlUI* control) {
-  static const wchar_t* const kStatic[] = {L"controlui",          L"textui",           L"labelui",
-                                           L"containerui",        L"horizontallayoutui", L"verticallayoutui",
-                                           L"tablayoutui",        L"childlayoutui",    L"dialoglayoutui",
-                                           L"progresscontainerui"};
+  static const wchar_t* const kStatic[] = {
+      L"controlui",        L"textui",      L"labelui",       L"containerui",    L"horizontallayoutui",
+      L"verticallayoutui", L"tablayoutui", L"childlayoutui", L"dialoglayoutui", L"progresscontainerui"};
   if (control == nullptr) return false;
   for (CControlUI* current = control; current != nullptr; current = current->GetParent()) {
     std::wstring cls = current->GetClass();
@@ -152,8 +151,7 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-    default:
-      break;
+    default: break;
   }
 
   // 2. The handlers of the dispatch table.
@@ -193,10 +191,10 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   return CWindowWnd::HandleMessage(msg, wParam, lParam);
 }
 
-#define VENEER_PASS_ON(name)                                                                 \
+#define VENEER_PASS_ON(name)                                                                        \
   LRESULT WindowImplBase::name(UINT /*msg*/, WPARAM /*wParam*/, LPARAM /*lParam*/, bool& handled) { \
-    handled = false;                                                                         \
-    return 0;                                                                                \
+    handled = false;                                                                                \
+    return 0;                                                                                       \
   }
 VENEER_PASS_ON(OnClose)
 VENEER_PASS_ON(OnDestroy)

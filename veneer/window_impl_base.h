@@ -40,27 +40,28 @@ struct NotifyMap {
   const NotifyMapEntry* entries;
 };
 
-#define VENEER_DECLARE_NOTIFY_MAP()                        \
- public:                                                   \
-  static const ::Veneer::NotifyMap* GetThisMessageMap();   \
+// clang-format off
+#define VENEER_DECLARE_NOTIFY_MAP()                      \
+ public:                                                 \
+  static const ::Veneer::NotifyMap* GetThisMessageMap(); \
   const ::Veneer::NotifyMap* GetMessageMap() const override;
 
-#define VENEER_BEGIN_NOTIFY_MAP(theClass)                                                          \
-  const ::Veneer::NotifyMap* theClass::GetMessageMap() const { return GetThisMessageMap(); }     \
-  const ::Veneer::NotifyMap* theClass::GetThisMessageMap() {                                      \
-    using ThisClass = theClass;                                                                   \
+#define VENEER_BEGIN_NOTIFY_MAP(theClass)                                                    \
+  const ::Veneer::NotifyMap* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
+  const ::Veneer::NotifyMap* theClass::GetThisMessageMap() {                                 \
+    using ThisClass = theClass;                                                              \
     static const ::Veneer::NotifyMapEntry entries[] = {
-#define VENEER_ON_NOTIFY(type, name, handler)                                                                \
-  {type, name, ::Veneer::kNotifySignatureRecord, static_cast<::Veneer::NotifyHandler>(&ThisClass::handler), \
-   nullptr},
-#define VENEER_ON_NOTIFY_PARAMS(type, name, handler)         \
-  {type, name, ::Veneer::kNotifySignatureParams, nullptr,   \
-   static_cast<::Veneer::NotifyParamsHandler>(&ThisClass::handler)},
-#define VENEER_END_NOTIFY_MAP(baseClass)                                              \
-  {nullptr, nullptr, ::Veneer::kNotifySignatureEnd, nullptr, nullptr}};               \
-  static const ::Veneer::NotifyMap map = {&baseClass::GetThisMessageMap, entries};     \
-  return &map;                                                                        \
+#define VENEER_ON_NOTIFY(type, name, handler) \
+      {type, name, ::Veneer::kNotifySignatureRecord, static_cast<::Veneer::NotifyHandler>(&ThisClass::handler), nullptr},
+#define VENEER_ON_NOTIFY_PARAMS(type, name, handler)      \
+      {type, name, ::Veneer::kNotifySignatureParams, nullptr, \
+       static_cast<::Veneer::NotifyParamsHandler>(&ThisClass::handler)},
+#define VENEER_END_NOTIFY_MAP(baseClass)                                             \
+      {nullptr, nullptr, ::Veneer::kNotifySignatureEnd, nullptr, nullptr}};          \
+    static const ::Veneer::NotifyMap map = {&baseClass::GetThisMessageMap, entries}; \
+    return &map;                                                                     \
   }
+// clang-format on
 
 // Receives notifications through its map; may forward those of named virtual windows to other pumps.
 class CNotifyPump {

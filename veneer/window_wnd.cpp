@@ -79,8 +79,7 @@ void CWindowWnd::Unsubclass() {
 
 // --- Window procedures ------------------------------------------------------------------------------
 
-LRESULT CWindowWnd::FinishWindow(CWindowWnd* self, HWND window, UINT msg, WPARAM wParam, LPARAM lParam,
-                                 bool control) {
+LRESULT CWindowWnd::FinishWindow(CWindowWnd* self, HWND window, UINT msg, WPARAM wParam, LPARAM lParam, bool control) {
   // The default handling comes first; then the object lets go of the window and hears its last message.
   const LRESULT result = ::CallWindowProcW(self->oldWndProc_, window, msg, wParam, lParam);
   if (control) {

@@ -10,7 +10,7 @@
 #include "app/process_launch.h"
 #include "app/text_encoding.h"
 #include "app/upgrade_handover.h"
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 
 namespace {
 
@@ -90,9 +90,12 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"relaunch" || command == L"relaunch-moved") {
     // relaunch[-moved] :: TEXT. The moved variant renames its own file first, so the restart cannot work.
     if (command == L"relaunch-moved" && !::MoveFileW(OwnPath().c_str(), (OwnPath() + L".moved").c_str())) return 6;
-    LogCapture capture;
+    CapturedLog capture;
     RelaunchInUpgradeMode(PassedOnText());
-    for (const std::string& line : capture.Lines()) std::printf("%s\n", line.c_str());
+    for (const LogLine& line : capture.Lines()) {
+      const auto level = spdlog::level::to_string_view(line.level);
+      std::printf("[%.*s] %s\n", static_cast<int>(level.size()), level.data(), line.text.c_str());
+    }
     return 0;
   }
   const std::wstring reportPath = Environment(L"QUILLON_LAUNCH_REPORT");

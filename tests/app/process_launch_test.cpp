@@ -16,7 +16,7 @@
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
 #include "app/upgrade_handover.h"
-#include "tests/support/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/temp_folder.h"
 
@@ -146,7 +146,7 @@ TEST_F(LaunchTest, ProgramAtTheRootOfADriveStartsInThatRoot) {
 }
 
 TEST_F(LaunchTest, MissingProgramFailsWithTheFailureValueAndLogsNothing) {
-  LogCapture capture;
+  CapturedLog capture;
   for (const auto& [name, launch] : kLaunchFunctions) {
     SCOPED_TRACE(name);
     EXPECT_EQ(launch((folder_.Path() / L"missing.exe").wstring(), L"x"), Process::kLaunchFailed);

@@ -8,6 +8,7 @@
 
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
+#include "tests/support/machine_guid_override.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/temp_folder.h"
 
@@ -51,35 +52,6 @@ TEST(TempDirectory, MissingFolderIsReturnedAsTheSystemGaveIt) {
   ScopedEnvironment temp(L"TEMP", L"C:\\NoSuchQuillonFolder\\Sub");
   EXPECT_EQ(GetTempDirectory(), L"C:\\NoSuchQuillonFolder\\Sub\\");
 }
-
-// Changes MachineGuid in the 64-bit registry view for one test and puts the original back.
-class MachineGuidOverride {
- public:
-  MachineGuidOverride() {
-    ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0,
-                    KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, key_.Put());
-    wchar_t buffer[128] = {};
-    DWORD bytes = sizeof(buffer);
-    saved_ = ::RegQueryValueExW(key_.Get(), L"MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                                &bytes) == ERROR_SUCCESS;
-    if (saved_) original_ = buffer;
-  }
-  ~MachineGuidOverride() {
-    if (saved_) Set(original_);
-  }
-  [[nodiscard]] bool Ready() const { return static_cast<bool>(key_) && saved_; }
-  [[nodiscard]] const std::wstring& Original() const { return original_; }
-  void Set(const std::wstring& value) {
-    ::RegSetValueExW(key_.Get(), L"MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  }
-  void Remove() { ::RegDeleteValueW(key_.Get(), L"MachineGuid"); }
-
- private:
-  UniqueHkey key_;
-  std::wstring original_;
-  bool saved_ = false;
-};
 
 TEST(MachineGuid, ReadFromThe64BitView) {
   MachineGuidOverride guid;

@@ -37,6 +37,12 @@ CapturedLog::~CapturedLog() { spdlog::set_default_logger(previous_); }
 
 std::vector<LogLine> CapturedLog::Lines() const { return sink_->Lines(); }
 
+std::vector<std::string> CapturedLog::Texts() const {
+  std::vector<std::string> texts;
+  for (const LogLine& line : Lines()) texts.push_back(line.text);
+  return texts;
+}
+
 std::vector<std::string> CapturedLog::Find(spdlog::level::level_enum level, const std::string& prefix) const {
   std::vector<std::string> found;
   for (const LogLine& line : sink_->Lines()) {

@@ -24,6 +24,8 @@ class CapturedLog {
   ~CapturedLog();
 
   [[nodiscard]] std::vector<LogLine> Lines() const;
+  // The message texts alone, in order.
+  [[nodiscard]] std::vector<std::string> Texts() const;
   // Lines of the level whose text starts with prefix.
   [[nodiscard]] std::vector<std::string> Find(spdlog::level::level_enum level, const std::string& prefix) const;
   [[nodiscard]] size_t CountAtLevel(spdlog::level::level_enum level) const;

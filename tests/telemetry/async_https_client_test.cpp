@@ -7,7 +7,7 @@
 #include <chrono>
 #include <thread>
 
-#include "tests/telemetry/log_capture.h"
+#include "tests/support/captured_log.h"
 #include "tests/telemetry/test_server.h"
 
 namespace {
@@ -75,7 +75,7 @@ TEST_F(AsyncHttpsClientTest, ResponsesReachOnSuccessWhateverTheirStatusAndSize) 
 }
 
 TEST_F(AsyncHttpsClientTest, RefusedConnectionEndsInOnErrorAndLeavesNothingPending) {
-  LogCapture log;
+  CapturedLog log;
   AsyncHttpsClient client;
   const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(client.SendRequest(test_server::kRefusingHost, kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
@@ -110,7 +110,7 @@ TEST_F(AsyncHttpsClientTest, CertificateForAnotherNameIsRefused) {
 }
 
 TEST_F(AsyncHttpsClientTest, ShutdownWithNothingPendingLogsNothingAndRefusesLaterRequests) {
-  LogCapture log;
+  CapturedLog log;
   AsyncHttpsClient client;
   ASSERT_TRUE(Send(client));
   ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
@@ -133,7 +133,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownWithNothingPendingLogsNothingAndRefusesLate
 
 TEST_F(AsyncHttpsClientTest, ShutdownWaitsForARequestThatEndsInTime) {
   test_server::Reset("never");
-  LogCapture log;
+  CapturedLog log;
   AsyncHttpsClient client;
   ASSERT_TRUE(Send(client));
   ASSERT_TRUE(test_server::WaitForRequests(1, kAnswerWait));
@@ -150,7 +150,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownWaitsForARequestThatEndsInTime) {
   EXPECT_GE(waited, 1000ms);
   EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs));
   EXPECT_EQ(recorder_.Successes(), std::vector<std::string>{""});
-  const std::vector<CapturedLine> lines = log.Lines();
+  const std::vector<LogLine> lines = log.Lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].level, spdlog::level::info);
   EXPECT_EQ(lines[0].text, "正在关闭网络模块，等待 1 个请求完成...");
@@ -161,7 +161,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownWaitsForARequestThatEndsInTime) {
 
 TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
   test_server::Reset("never");
-  LogCapture log;
+  CapturedLog log;
   AsyncHttpsClient client;
   ASSERT_TRUE(Send(client));
   const auto started = std::chrono::steady_clock::now();
@@ -170,7 +170,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
 
   EXPECT_GE(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) - 50ms);
   EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) + 2s);
-  const std::vector<CapturedLine> lines = log.Lines();
+  const std::vector<LogLine> lines = log.Lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].level, spdlog::level::info);
   EXPECT_EQ(lines[0].text, "正在关闭网络模块，等待 1 个请求完成...");
@@ -189,7 +189,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
 
 TEST_F(AsyncHttpsClientTest, FiftyConcurrentRequestsFreeEveryContextOnce) {
   constexpr long kRequests = 50;
-  LogCapture log;
+  CapturedLog log;
   AsyncHttpsClient client;
   const long createdBefore = GetRequestContextCounters().created.load();
   const long destroyedBefore = GetRequestContextCounters().destroyed.load();

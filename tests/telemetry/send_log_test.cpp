@@ -13,33 +13,13 @@
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
 #include "telemetry/async_https_client.h"
-#include "tests/telemetry/log_capture.h"
+#include "tests/support/captured_log.h"
+#include "tests/support/machine_guid_override.h"
 #include "tests/telemetry/test_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// Changes MachineGuid in the 64-bit registry view for one test and puts the original back.
-class MachineGuidOverride {
- public:
-  MachineGuidOverride() {
-    ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0,
-                    KEY_READ | KEY_WRITE | KEY_WOW64_64KEY, key_.Put());
-    original_ = GetMachineGuid();
-  }
-  ~MachineGuidOverride() { Set(original_); }
-  [[nodiscard]] bool Ready() const { return static_cast<bool>(key_) && original_ != kMachineGuidFallback; }
-  void Set(const std::wstring& value) {
-    ::RegSetValueExW(key_.Get(), L"MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  }
-  void Remove() { ::RegDeleteValueW(key_.Get(), L"MachineGuid"); }
-
- private:
-  UniqueHkey key_;
-  std::wstring original_;
-};
 
 // One event's body, taken apart by the layout every body must have.
 struct ParsedBody {
@@ -98,7 +78,7 @@ class SendLogTest : public ::testing::Test {
     return false;
   }
 
-  LogCapture log_;
+  CapturedLog log_;
 };
 
 TEST_F(SendLogTest, BodyHasTheSortedLayoutWithOneClockReading) {

@@ -66,11 +66,12 @@ class Tree : public ::testing::Test {
 
 CButtonUI* StripButton(const wchar_t* name) {
   auto* button = new CButtonUI();
-  button->ApplyAttributeList(L"width=\"20\" height=\"20\" "
-                             L"normalimage=\"file='strip.bmp' source='0,0,4,4'\" "
-                             L"hotimage=\"file='strip.bmp' source='0,4,4,8'\" "
-                             L"pushedimage=\"file='strip.bmp' source='0,8,4,12'\" "
-                             L"disabledimage=\"file='strip.bmp' source='0,12,4,16'\"");
+  button->ApplyAttributeList(
+      L"width=\"20\" height=\"20\" "
+      L"normalimage=\"file='strip.bmp' source='0,0,4,4'\" "
+      L"hotimage=\"file='strip.bmp' source='0,4,4,8'\" "
+      L"pushedimage=\"file='strip.bmp' source='0,8,4,12'\" "
+      L"disabledimage=\"file='strip.bmp' source='0,12,4,16'\"");
   button->SetName(name);
   return button;
 }
@@ -191,6 +192,27 @@ TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
   EXPECT_EQ(shortText.bottom, longText.bottom);
 }
 
+TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
+  auto* root = new CVerticalLayoutUI();
+  auto* label = new CLabelUI();
+  label->ApplyAttributeList(L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
+                            L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
+  root->Add(label);
+  Attach(root, 200, 40);
+  auto surface = Paint();
+  const RECT all = {0, 0, 200, 40};
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kRed; }), 0);
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kGreen; }), 0);
+  EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == 0xFFFFFF; }), 0);
+  RECT one = {0, 0, 200, 100};
+  CRenderEngine::DrawHtmlText(window_->Manager().GetPaintDC(), &window_->Manager(), one, L"MM", 0, -1, kTextCalcRect);
+  RECT two = {0, 0, 200, 100};
+  CRenderEngine::DrawHtmlText(window_->Manager().GetPaintDC(), &window_->Manager(), two, L"MM<n>MM", 0, -1,
+                              kTextCalcRect);
+  EXPECT_EQ(Height(two), 2 * Height(one));
+  EXPECT_EQ(Width(two), Width(one));
+}
+
 // --- Buttons --------------------------------------------------------------------------------------------
 
 TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
@@ -236,8 +258,9 @@ TEST_F(Tree, StateStripIsCutIntoFourFrames) {
 TEST_F(Tree, HotTextColourShowsInsteadOfThePushedOne) {
   auto* root = new CVerticalLayoutUI();
   auto* button = new CButtonUI();
-  button->ApplyAttributeList(L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
-                             L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
+  button->ApplyAttributeList(
+      L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
+      L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
   root->Add(button);
   Attach(root, 100, 30);
   window_->Mouse(WM_MOUSEMOVE, 50, 15);

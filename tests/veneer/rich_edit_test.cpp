@@ -95,13 +95,25 @@ TEST_F(Field, ChineseTextAndSetTextReachTheEngine) {
   EXPECT_EQ(field_->GetText(), L"D:\\Quillon");
 }
 
-TEST_F(Field, EnterSendsNoReturnWithTheDefaults) {
+TEST_F(Field, SingleLineFieldKeepsALongPathOnOneLineAndEnterSendsNoReturn) {
+  const std::wstring path = L"C:\\Program Files (x86)\\Quillon Games\\Launcher\\very long folder name";
+  auto lines = [this] {
+    LRESULT count = 0;
+    field_->TxSend(EM_GETLINECOUNT, 0, 0, &count);
+    return count;
+  };
+  Build(L"multiline=\"true\"");  // wraps at the field's width
+  field_->SetFocus();
+  Type(path);
+  EXPECT_GT(lines(), 1);
+
   Build(L"multiline=\"false\" autohscroll=\"true\"");
   field_->SetFocus();
-  Type(L"abc");
+  Type(path);
+  EXPECT_EQ(lines(), 1);
   Key(VK_RETURN);
   EXPECT_EQ(log_.Count(L"return:path"), 0);
-  EXPECT_EQ(field_->GetText(), L"abc");
+  EXPECT_EQ(field_->GetText(), path);
 }
 
 TEST_F(Field, EnterBecomesReturnWhereTheFieldDoesNotWantIt) {

@@ -69,12 +69,13 @@ class Builder : public ::testing::Test {
 
 TEST_F(Builder, FontsAreRegisteredBeforeAnyControlAndFontZeroIsTheDefault) {
   ProbeCallback probe(&window_.Manager());
-  CControlUI* root = Build(LR"(<Window>
+  CControlUI* root = Build(
+      LR"(<Window>
       <VerticalLayout name="top"><Probe/></VerticalLayout>
       <Font id="0" name="Courier New" size="20" default="true"/>
       <Font id="1" name="Arial" size="11"/>
     </Window>)",
-                           &probe);
+      &probe);
   ASSERT_NE(root, nullptr);
   EXPECT_EQ(root->GetName(), L"top");
   ASSERT_EQ(probe.fontOneFace.size(), 1u);
@@ -94,11 +95,12 @@ TEST_F(Builder, DefaultFontWithoutIdChangesNothing) {
 
 TEST_F(Builder, ElementNamesAreExactWhileResourceAndStructureNamesIgnoreCase) {
   ProbeCallback probe(&window_.Manager());
-  CControlUI* root = Build(LR"(<window size="300,200">
+  CControlUI* root = Build(
+      LR"(<window size="300,200">
       <font id="2" name="Arial" size="9"/>
       <VerticalLayout><button name="lower"/><Button name="upper"/><Widget/></VerticalLayout>
     </window>)",
-                           &probe);
+      &probe);
   ASSERT_NE(root, nullptr);
   CContainerUI* layout = AsContainer(root);
   ASSERT_EQ(layout->GetCount(), 1);
@@ -110,7 +112,8 @@ TEST_F(Builder, ElementNamesAreExactWhileResourceAndStructureNamesIgnoreCase) {
 }
 
 TEST_F(Builder, DefaultListAppliesFirstAndTheElementOverrides) {
-  CControlUI* root = Build(LR"(<Window>
+  CControlUI* root = Build(
+      LR"(<Window>
       <Default name="Button" value="width=&quot;50&quot; height=&quot;20&quot; text=&quot;ok&quot;"/>
       <VerticalLayout><Button width="70"/><Label/></VerticalLayout>
     </Window>)");
@@ -149,7 +152,8 @@ TEST_F(Builder, IncludeWithCountAddsTheIncludedControlsThatOften) {
   TempFolder skins(L"veneer-skins");
   std::ofstream(skins.Path() / L"row.xml") << R"(<Row><Label name="item"/><Control/></Row>)";
   CPaintManagerUI::SetResourcePath(skins.Path().wstring().c_str());
-  CControlUI* root = Build(LR"(<Window><HorizontalLayout><Include source="row.xml" count="3"/>
+  CControlUI* root = Build(
+      LR"(<Window><HorizontalLayout><Include source="row.xml" count="3"/>
       <Include source="row.xml" count="0"/></HorizontalLayout></Window>)");
   CPaintManagerUI::SetResourcePath(L"");
   ASSERT_NE(root, nullptr);
@@ -174,6 +178,17 @@ TEST_F(Builder, SkinAndIncludesFromProgramResources) {
   EXPECT_EQ(CSkinBuilder().Create(MAKEINTRESOURCEW(299), L"SKIN", nullptr, &window_.Manager()), nullptr);
 }
 
+TEST_F(Builder, SkinFileFromTheSkinArchive) {
+  CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+  CPaintManagerUI::SetResourceZip(L"skin.zip");
+  CControlUI* root = Build(L"main.xml");
+  CPaintManagerUI::SetResourceZip(L"");
+  CPaintManagerUI::SetResourcePath(L"");
+  ASSERT_NE(root, nullptr) << error_;
+  EXPECT_EQ(root->GetName(), L"root");
+  EXPECT_EQ(WindowSize().cx, 600);
+}
+
 TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
   EXPECT_EQ(Build(L"<Window><Label></Window>"), nullptr);
   EXPECT_EQ(error_, L"Unmatched closing tag");
@@ -183,7 +198,8 @@ TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
 }
 
 TEST_F(Builder, ChildrenOfANonContainerStopThatLevel) {
-  CControlUI* root = Build(LR"(<Window><VerticalLayout><Label name="l"><Button/></Label><Button name="after"/>
+  CControlUI* root = Build(
+      LR"(<Window><VerticalLayout><Label name="l"><Button/></Label><Button name="after"/>
     </VerticalLayout></Window>)");
   ASSERT_NE(root, nullptr);
   CContainerUI* layout = AsContainer(root);
@@ -206,8 +222,8 @@ TEST_F(Builder, ControlsBuiltIntoALiveParentStayAttached) {
   CControlUI* root = Build(LR"(<Window><VerticalLayout name="host"/></Window>)");
   ASSERT_NE(root, nullptr);
   CSkinBuilder builder;
-  CControlUI* added = builder.Create(LR"(<Part><Label name="late" text="x"/></Part>)", nullptr, nullptr,
-                                     &window_.Manager(), root);
+  CControlUI* added =
+      builder.Create(LR"(<Part><Label name="late" text="x"/></Part>)", nullptr, nullptr, &window_.Manager(), root);
   ASSERT_NE(added, nullptr);
   EXPECT_EQ(added->GetManager(), &window_.Manager());
   EXPECT_EQ(added->GetParent(), root);
