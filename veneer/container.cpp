@@ -297,6 +297,21 @@ CControlUI* CContainerUI::FindControl(FindControlProc proc, void* data, UINT fla
 
 // --- Linear layouts ---------------------------------------------------------------------------------
 
+void CContainerUI::ArrangeLinear(LinearLayoutPass pass) {
+  const RECT inner = GetInnerRect();
+  const std::vector<CControlUI*> children = LayoutChildren();
+  if (children.empty()) {
+    ProcessScrollBar(inner, 0, 0);
+    return;
+  }
+  const LinearLayoutResult layout = pass(inner, GetChildPadding(), static_cast<int>(childAlign_),
+                                         static_cast<int>(childVAlign_), DescribeChildren(children));
+  for (size_t i = 0; i < children.size(); ++i) children[i]->SetPos(layout.positions[i], false);
+  for (int i = 0; i < static_cast<int>(items_.size()); ++i)
+    if (items_[i]->IsVisible() && items_[i]->IsFloat()) SetFloatPos(i);
+  ProcessScrollBar(inner, layout.needed.cx, layout.needed.cy);
+}
+
 const wchar_t* CVerticalLayoutUI::GetClass() const { return L"VerticalLayoutUI"; }
 void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
   if (name != nullptr && std::wcscmp(name, L"VerticalLayout") == 0) return this;
@@ -305,19 +320,7 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
   CControlUI::SetPos(rc, needInvalidate);
-  const RECT inner = GetInnerRect();
-  const std::vector<CControlUI*> children = LayoutChildren();
-  if (children.empty()) {
-    ProcessScrollBar(inner, 0, 0);
-    return;
-  }
-  const LinearLayoutResult layout =
-      LayoutVertical(inner, GetChildPadding(), static_cast<int>(childAlign_), static_cast<int>(childVAlign_),
-                     DescribeChildren(children));
-  for (size_t i = 0; i < children.size(); ++i) children[i]->SetPos(layout.positions[i], false);
-  for (int i = 0; i < static_cast<int>(items_.size()); ++i)
-    if (items_[i]->IsVisible() && items_[i]->IsFloat()) SetFloatPos(i);
-  ProcessScrollBar(inner, layout.needed.cx, layout.needed.cy);
+  ArrangeLinear(&LayoutVertical);
 }
 
 void CVerticalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
@@ -338,19 +341,7 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 
 void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
   CControlUI::SetPos(rc, needInvalidate);
-  const RECT inner = GetInnerRect();
-  const std::vector<CControlUI*> children = LayoutChildren();
-  if (children.empty()) {
-    ProcessScrollBar(inner, 0, 0);
-    return;
-  }
-  const LinearLayoutResult layout =
-      LayoutHorizontal(inner, GetChildPadding(), static_cast<int>(childAlign_), static_cast<int>(childVAlign_),
-                       DescribeChildren(children));
-  for (size_t i = 0; i < children.size(); ++i) children[i]->SetPos(layout.positions[i], false);
-  for (int i = 0; i < static_cast<int>(items_.size()); ++i)
-    if (items_[i]->IsVisible() && items_[i]->IsFloat()) SetFloatPos(i);
-  ProcessScrollBar(inner, layout.needed.cx, layout.needed.cy);
+  ArrangeLinear(&LayoutHorizontal);
 }
 
 void CHorizontalLayoutUI::SetAttribute(const wchar_t* name, const wchar_t* value) {

@@ -78,6 +78,10 @@ class CContainerUI : public CControlUI, public IContainerUI {
   // Records for the layout arithmetic: the visible, non-floating children, in order.
   std::vector<CControlUI*> LayoutChildren() const;
   static std::vector<LayoutChild> DescribeChildren(const std::vector<CControlUI*>& children);
+  // Places the visible children inside the inner rectangle with one of the linear layout passes, then the
+  // floating children, then the scroll bars.
+  using LinearLayoutPass = LinearLayoutResult (*)(const RECT&, int, int, int, const std::vector<LayoutChild>&);
+  void ArrangeLinear(LinearLayoutPass pass);
 
   std::vector<CControlUI*> items_;
   RECT inset_{};
