@@ -1,5 +1,6 @@
 #include "veneer/image_resample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -8,13 +9,15 @@ namespace {
 
 // GDI+ resamples straight (not premultiplied) colours: it reads premultiplied pixels through a 16-bit
 // fixed-point reciprocal of alpha and writes results back with rounding.
+// (A colour channel above its alpha is not valid premultiplied data; it is held at 255 so that it
+// cannot spill into the neighbouring channel.)
 uint32_t Unpremultiply(uint32_t pixel) {
   const uint32_t a = pixel >> 24;
   if (a == 0) return 0;
   if (a == 255) return pixel;
   const uint32_t k = (255u << 16) / a;
-  return (a << 24) | ((((pixel >> 16) & 0xFF) * k >> 16) << 16) | ((((pixel >> 8) & 0xFF) * k >> 16) << 8) |
-         ((pixel & 0xFF) * k >> 16);
+  auto channel = [&](int shift) { return std::min<uint32_t>(255, ((pixel >> shift) & 0xFF) * k >> 16) << shift; };
+  return (a << 24) | channel(16) | channel(8) | channel(0);
 }
 
 uint32_t Premultiply(uint32_t color) {
@@ -39,12 +42,20 @@ uint32_t Blend(uint32_t start, uint32_t end, int weight) {
   return (static_cast<uint32_t>(total / 0xFF) << 24) | channel(16) | channel(8) | channel(0);
 }
 
+// Beyond the image the tiling mirrors it (tile-flip wrap): index n maps to n - 1.
+int Mirror(int index, int extent) {
+  if (index < 0) index = -index - 1;
+  index %= 2 * extent;
+  return index < extent ? index : 2 * extent - index - 1;
+}
+
 // Where destination column (or row) i samples the source: the two neighbouring source indices and the
 // weight of the second. GDI+ keeps single-precision coordinates that it derives from the inverted
 // source-to-destination matrix; intermediate results carry double precision until they are stored.
 // Its horizontal coordinate is origin + column * step, and that product reaches the sum unrounded in
 // the first destination row but rounded to single precision in every later row (the compiled loop keeps
-// it in a register only for the first pass), so columns are mapped once for each case.
+// it in a register only for the first pass), so columns are mapped once for each case. The indices are
+// already mirrored into the image (imageExtent pixels).
 struct AxisSample {
   int first;
   int second;
@@ -52,7 +63,8 @@ struct AxisSample {
   bool inside;
 };
 
-std::vector<AxisSample> MapAxis(long sourceStart, long sourceExtent, long destExtent, bool roundedProduct) {
+std::vector<AxisSample> MapAxis(long sourceStart, long sourceExtent, long destExtent, int imageExtent,
+                                bool roundedProduct) {
   // Source to destination: scale = dest / source, offset = -scale * start; then inverted.
   const double exactScale = static_cast<double>(destExtent) / static_cast<double>(sourceExtent);
   const float scale = static_cast<float>(exactScale);
@@ -72,18 +84,11 @@ std::vector<AxisSample> MapAxis(long sourceStart, long sourceExtent, long destEx
     AxisSample& sample = samples[static_cast<size_t>(i)];
     sample.inside = point >= static_cast<float>(sourceStart) && point < static_cast<float>(sourceStart + sourceExtent);
     const float low = std::floor(point);
-    sample.first = static_cast<int>(low);
-    sample.second = static_cast<int>(std::ceil(point));
+    sample.first = Mirror(static_cast<int>(low), imageExtent);
+    sample.second = Mirror(static_cast<int>(std::ceil(point)), imageExtent);
     sample.weight = static_cast<int>(std::floor(static_cast<double>(point - low) * 255.0 + 0.5));
   }
   return samples;
-}
-
-// Beyond the image the tiling mirrors it (tile-flip wrap): index n maps to n - 1.
-int Mirror(int index, int extent) {
-  if (index < 0) index = -index - 1;
-  index %= 2 * extent;
-  return index < extent ? index : 2 * extent - index - 1;
 }
 
 }  // namespace
@@ -91,12 +96,10 @@ int Mirror(int index, int extent) {
 void ResampleLikeWineGdiplus(const uint32_t* pixels, int width, int height, const RECT& source, SIZE size,
                              uint32_t* out) {
   if (pixels == nullptr || out == nullptr || size.cx <= 0 || size.cy <= 0 || IsEmpty(source)) return;
-  const std::vector<AxisSample> firstRowColumns = MapAxis(source.left, Width(source), size.cx, false);
-  const std::vector<AxisSample> columns = MapAxis(source.left, Width(source), size.cx, true);
-  const std::vector<AxisSample> rows = MapAxis(source.top, Height(source), size.cy, false);
-  auto at = [&](int x, int y) {
-    return Unpremultiply(pixels[static_cast<size_t>(Mirror(y, height)) * width + Mirror(x, width)]);
-  };
+  const std::vector<AxisSample> firstRowColumns = MapAxis(source.left, Width(source), size.cx, width, false);
+  const std::vector<AxisSample> columns = MapAxis(source.left, Width(source), size.cx, width, true);
+  const std::vector<AxisSample> rows = MapAxis(source.top, Height(source), size.cy, height, false);
+  auto at = [&](int x, int y) { return Unpremultiply(pixels[static_cast<size_t>(y) * width + x]); };
   for (long y = 0; y < size.cy; ++y) {
     const AxisSample& row = rows[static_cast<size_t>(y)];
     if (!row.inside) continue;
