@@ -4,6 +4,8 @@
 // medians, with the minimum beside each. The layered push alone (the system's UpdateLayeredWindow with
 // the same surface and dirty rectangles) is timed as well, since every repaint ends with one.
 //   veneer_paint_bench.exe [skin folder] [rounds] [pause ms]
+// With VENEER_BENCH_GDIPLUS_ONLY=1 in the environment, GDI+ makes every scaled copy (the toolkit's own
+// resampler stays off), for a comparison with the earlier paint path.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include "veneer/container.h"
 #include "veneer/markup.h"
 #include "veneer/paint_manager.h"
+#include "veneer/render_engine.h"
 
 using namespace Veneer;
 
@@ -174,6 +177,8 @@ int wmain(int argc, wchar_t** argv) {
   // A fresh process that only reports its first paint (used by the parent below).
   const bool firstPaintOnly = argc > 3 && std::wstring(argv[2]) == L"--first-paint";
   const int rounds = argc > 2 && !firstPaintOnly ? _wtoi(argv[2]) : 100;
+  if (::GetEnvironmentVariableW(L"VENEER_BENCH_GDIPLUS_ONLY", nullptr, 0) > 0)
+    CRenderEngine::SetScalingMode(CRenderEngine::ScalingMode::GdiplusOnly);
 
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof(wc);
