@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 
 #include "veneer/image_pixels.h"
 #include "veneer/image_resample.h"
@@ -188,8 +189,8 @@ void ScaleWithGdiplus(Gdiplus::Bitmap* image, const RECT& source, SIZE size, uin
 // asked once to scale a few small images that cover the cases the skins use (halving, fractional
 // shrinking and growing, parts of a sprite sheet, the mirrored edge, translucent and empty pixels), and
 // every pixel is compared. Where anything differs (Windows, whose GDI+ resamples bicubically), every
-// scaled copy keeps coming from GDI+.
-bool OwnResamplerMatchesGdiplus() {
+// scaled copy keeps coming from GDI+. Without a running GDI+ there is no answer yet (nullopt).
+std::optional<bool> OwnResamplerMatchesGdiplus() {
   struct Case {
     int width, height;
     RECT source;
@@ -214,7 +215,7 @@ bool OwnResamplerMatchesGdiplus() {
       pixel = (a << 24) | ((next() % 256 * a / 255) << 16) | ((next() % 256 * a / 255) << 8) | (next() % 256 * a / 255);
     }
     Gdiplus::Bitmap image(c.width, c.height, c.width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels.data()));
-    if (image.GetLastStatus() != Gdiplus::Ok) return false;
+    if (image.GetLastStatus() != Gdiplus::Ok) return std::nullopt;
     const size_t count = static_cast<size_t>(c.size.cx) * c.size.cy;
     std::vector<uint32_t> drawn(count, 0), own(count, 0);
     ScaleWithGdiplus(&image, c.source, c.size, drawn.data());
@@ -227,8 +228,9 @@ bool OwnResamplerMatchesGdiplus() {
 CRenderEngine::ScalingMode g_scalingMode = CRenderEngine::ScalingMode::Automatic;
 
 bool UseOwnResampler() {
-  static const bool matches = OwnResamplerMatchesGdiplus();
-  return g_scalingMode == CRenderEngine::ScalingMode::Automatic && matches;
+  static std::optional<bool> matches;
+  if (!matches) matches = OwnResamplerMatchesGdiplus();
+  return g_scalingMode == CRenderEngine::ScalingMode::Automatic && matches.value_or(false);
 }
 
 // Scales a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
