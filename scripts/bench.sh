@@ -53,6 +53,7 @@ for program in "$build"/bench/*_bench.exe; do
   name=$(basename "$program")
   case "$name" in extract_bench.exe | worker_bench.exe) continue ;; esac
   echo "# $name"
+  echo "load_average=$(cut -d' ' -f1-3 /proc/loadavg)"
   (cd "$build/bench" && wine "$name" </dev/null 2>&1 | tr -d '\r')
 done
 

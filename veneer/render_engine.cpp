@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <optional>
 
 #include "veneer/image_pixels.h"
+#include "veneer/image_resample.h"
 #include "veneer/zip_reader.h"
 
 #define STB_IMAGE_IMPLEMENTATION
@@ -168,12 +170,9 @@ std::unique_ptr<TImageInfo> CRenderEngine::LoadImage(const std::wstring& name, c
 
 namespace {
 
-// Draws a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
-HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size, bool* opaque) {
-  uint32_t* bits = nullptr;
-  HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
-  if (bitmap == nullptr) return nullptr;
-  std::fill(bits, bits + static_cast<size_t>(size.cx) * size.cy, 0u);
+// Draws the source part of a GDI+ image into a cleared premultiplied buffer of the destination size with
+// the toolkit's high-quality settings.
+void ScaleWithGdiplus(Gdiplus::Bitmap* image, const RECT& source, SIZE size, uint32_t* bits) {
   Gdiplus::Bitmap target(size.cx, size.cy, size.cx * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits));
   Gdiplus::Graphics graphics(&target);
   graphics.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
@@ -184,6 +183,62 @@ HBITMAP MakeScaledCopy(Gdiplus::Bitmap* image, const RECT& source, SIZE size, bo
   graphics.DrawImage(image, Gdiplus::Rect(0, 0, size.cx, size.cy), source.left, source.top, Width(source),
                      Height(source), Gdiplus::UnitPixel, &attributes);
   graphics.Flush(Gdiplus::FlushIntentionSync);
+}
+
+// Whether the toolkit's own resampler gives exactly the pixels that GDI+ draws on this system. GDI+ is
+// asked once to scale a few small images that cover the cases the skins use (halving, fractional
+// shrinking and growing, parts of a sprite sheet, the mirrored edge, translucent and empty pixels), and
+// every pixel is compared. Where anything differs (Windows, whose GDI+ resamples bicubically), every
+// scaled copy keeps coming from GDI+. Without a running GDI+ there is no answer yet (nullopt).
+std::optional<bool> OwnResamplerMatchesGdiplus() {
+  struct Case {
+    int width, height;
+    RECT source;
+    SIZE size;
+  };
+  static const Case cases[] = {
+      {24, 16, {0, 0, 24, 16}, {12, 8}},     {31, 29, {3, 5, 28, 24}, {17, 13}},
+      {13, 11, {2, 1, 13, 11}, {29, 23}},    {20, 40, {0, 10, 20, 20}, {30, 15}},
+      {40, 3, {0, 0, 40, 3}, {17, 2}},       {99, 9, {33, 2, 97, 5}, {211, 7}},
+      {60, 240, {0, 60, 60, 120}, {45, 45}}, {56, 7, {0, 0, 56, 7}, {37, 5}},
+  };
+  uint32_t seed = 0x2545F491u;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  for (const Case& c : cases) {
+    std::vector<uint32_t> pixels(static_cast<size_t>(c.width) * c.height);
+    for (uint32_t& pixel : pixels) {
+      const uint32_t kind = next() % 4;
+      const uint32_t a = kind < 2 ? 255 : kind == 2 ? 0 : next() % 256;
+      pixel = (a << 24) | ((next() % 256 * a / 255) << 16) | ((next() % 256 * a / 255) << 8) | (next() % 256 * a / 255);
+    }
+    Gdiplus::Bitmap image(c.width, c.height, c.width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels.data()));
+    if (image.GetLastStatus() != Gdiplus::Ok) return std::nullopt;
+    const size_t count = static_cast<size_t>(c.size.cx) * c.size.cy;
+    std::vector<uint32_t> drawn(count, 0), own(count, 0);
+    ScaleWithGdiplus(&image, c.source, c.size, drawn.data());
+    ResampleLikeWineGdiplus(pixels.data(), c.width, c.height, c.source, c.size, own.data());
+    if (drawn != own) return false;
+  }
+  return true;
+}
+
+CRenderEngine::ScalingMode g_scalingMode = CRenderEngine::ScalingMode::Automatic;
+
+bool UseOwnResampler() {
+  static std::optional<bool> matches;
+  if (!matches) matches = OwnResamplerMatchesGdiplus();
+  return g_scalingMode == CRenderEngine::ScalingMode::Automatic && matches.value_or(false);
+}
+
+// Scales a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
+HBITMAP MakeScaledCopy(const TImageInfo& image, const RECT& source, SIZE size, bool* opaque) {
+  uint32_t* bits = nullptr;
+  HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
+  if (bitmap == nullptr) return nullptr;
+  CRenderEngine::ScaleImage(image, source, size, bits);
   const size_t count = static_cast<size_t>(size.cx) * size.cy;
   *opaque = std::all_of(bits, bits + count, [](uint32_t pixel) { return (pixel >> 24) == 0xFF; });
   return bitmap;
@@ -276,7 +331,7 @@ bool CRenderEngine::DrawImageInfo(HDC dc, CPaintManagerUI* manager, const RECT& 
       if (SameRect(copy.source, source) && copy.size.cx == size.cx && copy.size.cy == size.cy) scaled = &copy;
     if (scaled == nullptr) {
       bool opaque = false;
-      HBITMAP bitmap = MakeScaledCopy(image->gdiplusImage.get(), source, size, &opaque);
+      HBITMAP bitmap = MakeScaledCopy(*image, source, size, &opaque);
       if (bitmap == nullptr) return false;
       if (mutableImage->scaledCopies.size() >= 8) mutableImage->scaledCopies.erase(mutableImage->scaledCopies.begin());
       mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(bitmap), opaque});
@@ -327,6 +382,19 @@ void CRenderEngine::DrawImage(HDC dc, HBITMAP bitmap, const RECT& dest, const RE
   }
   ::SelectObject(memory.Get(), old);
 }
+
+void CRenderEngine::ScaleImage(const TImageInfo& image, const RECT& source, SIZE size, uint32_t* bits) {
+  std::fill(bits, bits + static_cast<size_t>(size.cx) * size.cy, 0u);
+  if (UseOwnResampler() && image.bits != nullptr) {
+    ResampleLikeWineGdiplus(image.bits, image.width, image.height, source, size, bits);
+  } else if (image.gdiplusImage) {
+    ScaleWithGdiplus(image.gdiplusImage.get(), source, size, bits);
+  }
+}
+
+void CRenderEngine::SetScalingMode(ScalingMode mode) { g_scalingMode = mode; }
+
+bool CRenderEngine::UsesOwnResampler() { return UseOwnResampler(); }
 
 // ---------------------------------------------------------------------------------------------------
 // Alpha blending

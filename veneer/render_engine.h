@@ -78,6 +78,16 @@ class CRenderEngine {
   static BOOL WINAPI SoftwareAlphaBlend(HDC dest, int dx, int dy, int dw, int dh, HDC src, int sx, int sy, int sw,
                                         int sh, BLENDFUNCTION blend);
 
+  // Scaled copies of GDI+ images come from GDI+ itself, or from the toolkit's own resampler where that
+  // gives exactly the same pixels on this system (checked once per process against GDI+; true under
+  // Wine, not on Windows). GdiplusOnly turns the resampler off, for comparing the two.
+  enum class ScalingMode { Automatic, GdiplusOnly };
+  static void SetScalingMode(ScalingMode mode);
+  // Scales the source part of an image with a GDI+ bitmap to size into bits (size.cx x size.cy
+  // premultiplied pixels, cleared first), as a gdiplus descriptor is drawn before it is blended.
+  static void ScaleImage(const TImageInfo& image, const RECT& source, SIZE size, uint32_t* bits);
+  static bool UsesOwnResampler();
+
   // A 32-bit top-down DIB section of the given size.
   static HBITMAP CreateDib32(HDC dc, int width, int height, uint32_t** bits);
 };

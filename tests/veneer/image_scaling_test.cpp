@@ -1,0 +1,254 @@
+// Scaled copies of gdiplus images: the toolkit's own resampler must give exactly the pixels GDI+ gives,
+// for random images and for the installer's own artwork, and a painted window must look the same with
+// either of them.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/veneer/veneer_test_support.h"
+#include "veneer/control.h"
+#include "veneer/render_engine.h"
+
+using namespace Veneer;
+
+namespace {
+
+bool UnderWine() {
+  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// The installer's packed skin, built next to the tests.
+std::wstring SkinArchivePath() {
+  std::wstring path = L"Z:" + std::wstring(QUILLON_TEST_SKIN_ZIP, QUILLON_TEST_SKIN_ZIP + sizeof(QUILLON_TEST_SKIN_ZIP) - 1);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+struct SkinArchive {
+  SkinArchive() {
+    const std::wstring path = SkinArchivePath();
+    const size_t slash = path.find_last_of(L'\\');
+    CPaintManagerUI::SetResourcePath(path.substr(0, slash + 1).c_str());
+    CPaintManagerUI::SetResourceZip(path.substr(slash + 1).c_str(), true);
+  }
+  ~SkinArchive() {
+    CPaintManagerUI::SetResourceZip(L"", false);
+    CPaintManagerUI::SetResourcePath(L"");
+  }
+};
+
+// Restores the default scaling mode when a test ends, however it ends.
+struct ScalingModeReset {
+  ~ScalingModeReset() { CRenderEngine::SetScalingMode(CRenderEngine::ScalingMode::Automatic); }
+};
+
+std::vector<uint32_t> Scale(const TImageInfo& image, const RECT& source, SIZE size, CRenderEngine::ScalingMode mode) {
+  ScalingModeReset reset;
+  CRenderEngine::SetScalingMode(mode);
+  std::vector<uint32_t> out(static_cast<size_t>(size.cx) * size.cy);
+  CRenderEngine::ScaleImage(image, source, size, out.data());
+  return out;
+}
+
+::testing::AssertionResult SamePixels(const std::vector<uint32_t>& expected, const std::vector<uint32_t>& actual,
+                                      long width, const std::string& what) {
+  if (expected.size() != actual.size()) return ::testing::AssertionFailure() << what << ": sizes differ";
+  size_t differing = 0;
+  size_t first = 0;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    if (expected[i] != actual[i] && differing++ == 0) first = i;
+  }
+  if (differing == 0) return ::testing::AssertionSuccess();
+  char detail[128];
+  std::snprintf(detail, sizeof(detail), " at (%ld,%ld): %08X expected, %08X drawn", static_cast<long>(first % width),
+                static_cast<long>(first / width), expected[first], actual[first]);
+  return ::testing::AssertionFailure() << what << ": " << differing << " pixels differ, first" << detail;
+}
+
+// Compares GDI+ and the toolkit's resampler on one image part and size.
+::testing::AssertionResult ScalesAlike(const TImageInfo& image, const RECT& source, SIZE size,
+                                       const std::string& what) {
+  const auto drawn = Scale(image, source, size, CRenderEngine::ScalingMode::GdiplusOnly);
+  const auto own = Scale(image, source, size, CRenderEngine::ScalingMode::Automatic);
+  return SamePixels(drawn, own, size.cx,
+                    what + " to " + std::to_string(size.cx) + "x" + std::to_string(size.cy));
+}
+
+// A decoded image over given premultiplied pixels, laid out as the image loader lays it out.
+std::unique_ptr<TImageInfo> MakeImage(int width, int height, const std::vector<uint32_t>& pixels) {
+  auto image = std::make_unique<TImageInfo>();
+  uint32_t* bits = nullptr;
+  image->bitmap.Reset(CRenderEngine::CreateDib32(nullptr, width, height, &bits));
+  std::copy(pixels.begin(), pixels.end(), bits);
+  image->bits = bits;
+  image->width = width;
+  image->height = height;
+  image->gdiplusImage = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
+                                                          reinterpret_cast<BYTE*>(bits));
+  return image;
+}
+
+class Random {
+ public:
+  explicit Random(uint32_t seed) : state_(seed) {}
+  uint32_t Next(uint32_t bound) {
+    state_ = state_ * 1664525u + 1013904223u;
+    return (state_ >> 8) % bound;
+  }
+  // Mostly opaque, some fully transparent, some translucent, premultiplied.
+  uint32_t Pixel() {
+    const uint32_t kind = Next(4);
+    const uint32_t a = kind < 2 ? 255 : kind == 2 ? 0 : Next(256);
+    return (a << 24) | (Next(256) * a / 255 << 16) | (Next(256) * a / 255 << 8) | (Next(256) * a / 255);
+  }
+
+ private:
+  uint32_t state_;
+};
+
+class ImageScaling : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!UnderWine()) GTEST_SKIP() << "GDI+ on Windows resamples bicubically; the toolkit keeps drawing with it";
+    // A manager starts GDI+ for the images of these tests.
+    ASSERT_TRUE(CRenderEngine::UsesOwnResampler());
+  }
+  VeneerTest::TestWindow window_;
+};
+
+}  // namespace
+
+TEST_F(ImageScaling, RandomImagesAndPartsScaleExactlyAsGdiplusDoes) {
+  Random random(20240611);
+  for (int round = 0; round < 250; ++round) {
+    const int width = 1 + random.Next(48);
+    const int height = 1 + random.Next(48);
+    std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
+    for (uint32_t& pixel : pixels) pixel = random.Pixel();
+    const auto image = MakeImage(width, height, pixels);
+    RECT source;
+    source.left = random.Next(width);
+    source.top = random.Next(height);
+    source.right = source.left + 1 + random.Next(width - source.left);
+    source.bottom = source.top + 1 + random.Next(height - source.top);
+    const SIZE size = MakeSize(1 + random.Next(96), 1 + random.Next(96));
+    ASSERT_TRUE(ScalesAlike(*image, source, size, "round " + std::to_string(round)));
+  }
+  // Long rows: there the horizontal coordinate of the first row and of the later rows round apart.
+  std::vector<uint32_t> strip(309 * 8);
+  for (uint32_t& pixel : strip) pixel = random.Pixel();
+  const auto wide = MakeImage(309, 8, strip);
+  EXPECT_TRUE(ScalesAlike(*wide, MakeRect(99, 5, 308, 6), MakeSize(740, 374), "strip"));
+}
+
+TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
+  SkinArchive skin;
+  CPaintManagerUI& manager = window_.Manager();
+  auto load = [&manager](const wchar_t* name) {
+    const TImageInfo* image = manager.GetImageEx(name, nullptr, 0, false, true);
+    return image;
+  };
+  // Backgrounds are drawn 3:1 (100 %) and 2:1 (150 %).
+  for (const wchar_t* name : {L"background_welcome.png", L"background_installing.png"}) {
+    const TImageInfo* image = load(name);
+    ASSERT_NE(image, nullptr);
+    const RECT all = MakeRect(0, 0, image->width, image->height);
+    EXPECT_TRUE(ScalesAlike(*image, all, MakeSize(image->width / 3, image->height / 3), "background"));
+    EXPECT_TRUE(ScalesAlike(*image, all, MakeSize(image->width / 2, image->height / 2), "background"));
+  }
+  // Sprite states (the normal and the hot one) into their buttons at 100, 150 and 200 %.
+  struct Sprite {
+    const wchar_t* name;
+    RECT state;
+    SIZE button;
+  };
+  const Sprite sprites[] = {
+      {L"button_setup_or_next.png", {0, 129, 534, 258}, {178, 43}},
+      {L"button_close.png", {0, 0, 90, 90}, {30, 30}},
+      {L"checkbox_license.png", {0, 255, 279, 306}, {93, 17}},
+      {L"button_license.png", {0, 36, 288, 72}, {96, 12}},
+      {L"button_browse.png", {0, 72, 225, 144}, {75, 24}},
+  };
+  for (const Sprite& sprite : sprites) {
+    const TImageInfo* image = load(sprite.name);
+    ASSERT_NE(image, nullptr);
+    for (int scale : {100, 150, 200}) {
+      const SIZE size = MakeSize(sprite.button.cx * scale / 100, sprite.button.cy * scale / 100);
+      EXPECT_TRUE(ScalesAlike(*image, sprite.state, size, "sprite"));
+    }
+  }
+  // The progress fill is stretched into every filled width of the 560-pixel bar (every third width at
+  // 150 %, where the bar is 840 pixels).
+  const TImageInfo* fill = load(L"progressbar_foreground_.png");
+  ASSERT_NE(fill, nullptr);
+  const RECT all = MakeRect(0, 0, fill->width, fill->height);
+  for (long width = 1; width <= 560; ++width)
+    ASSERT_TRUE(ScalesAlike(*fill, all, MakeSize(width, 7), "progress fill"));
+  for (long width = 1; width <= 840; width += 3)
+    ASSERT_TRUE(ScalesAlike(*fill, all, MakeSize(width, 10), "progress fill"));
+}
+
+// A layered window at 150 % shaped like the installing view: background, a sprite button, the progress
+// track and its fill. Every repaint of the progress reads back the same off-screen pixels whichever
+// scaler made the copies.
+TEST(ImagePaintPath, LayeredWindowShowsTheSamePixelsWithEitherScaler) {
+  if (!UnderWine()) GTEST_SKIP() << "the toolkit's resampler is not used on this system";
+  SkinArchive skin;
+  ScalingModeReset reset;
+  auto paintSteps = [](CRenderEngine::ScalingMode mode) {
+    CRenderEngine::SetScalingMode(mode);
+    VeneerTest::TestWindow window(600, 400);
+    CPaintManagerUI& manager = window.Manager();
+    auto* root = new CVerticalLayoutUI();
+    root->SetBkImage(L"file='background_installing.png' gdiplus='true'");
+    auto* button = new CControlUI();
+    button->ApplyAttributeList(
+        L"width=\"178\" height=\"43\" padding=\"211,200,0,0\" "
+        L"bkimage=\"file='button_setup_or_next.png' gdiplus='true' source='0,129,534,258'\"");
+    root->Add(button);
+    auto* track = new CHorizontalLayoutUI();
+    track->ApplyAttributeList(
+        L"width=\"560\" height=\"7\" padding=\"20,60,0,0\" "
+        L"bkimage=\"file='progressbar_background.png' gdiplus='true'\"");
+    auto* fill = new CControlUI();
+    fill->ApplyAttributeList(L"width=\"1\" bkimage=\"file='progressbar_foreground_.png' gdiplus='true'\"");
+    track->Add(fill);
+    root->Add(track);
+    manager.SetLayered(true);
+    manager.SetDPI(144);
+    manager.AttachDialog(root);
+    ::ShowWindow(window.Handle(), SW_SHOWNA);
+    for (int i = 0; i < 3; ++i) {
+      ::UpdateWindow(window.Handle());
+      window.Pump();
+    }
+    std::vector<std::vector<uint32_t>> frames;
+    const SIZE client = manager.GetClientSize();
+    for (int width : {1, 37, 123, 280, 561, 560}) {
+      fill->SetFixedWidth(width);
+      ::UpdateWindow(window.Handle());
+      const uint32_t* bits = manager.GetOffscreenBits();
+      if (bits == nullptr) return frames;
+      frames.emplace_back(bits, bits + static_cast<size_t>(client.cx) * client.cy);
+    }
+    return frames;
+  };
+  const auto drawn = paintSteps(CRenderEngine::ScalingMode::GdiplusOnly);
+  const auto own = paintSteps(CRenderEngine::ScalingMode::Automatic);
+  ASSERT_EQ(drawn.size(), 6u);
+  ASSERT_EQ(own.size(), drawn.size());
+  for (size_t i = 0; i < drawn.size(); ++i)
+    EXPECT_TRUE(SamePixels(drawn[i], own[i], 900, "frame " + std::to_string(i)));
+  // The frames really differ from one another: the fill grew.
+  EXPECT_NE(own[0], own[4]);
+}
