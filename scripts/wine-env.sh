@@ -24,6 +24,11 @@ wine_prefix_ensure() {
   (
     flock 9
     if [ ! -f "$WINEPREFIX/.quillon-ready" ]; then
+      # A half-made prefix is started over; any other folder (a build tree named by mistake) is left alone.
+      if [ -n "$(ls -A "$WINEPREFIX" 2>/dev/null)" ] && [ ! -e "$WINEPREFIX/system.reg" ] && [ ! -d "$WINEPREFIX/drive_c" ]; then
+        echo "error: $WINEPREFIX is not a Wine prefix; refusing to replace it" >&2
+        exit 1
+      fi
       rm -rf "$WINEPREFIX"
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w

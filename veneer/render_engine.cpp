@@ -3,6 +3,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <float.h>
+
 #include <algorithm>
 #include <cwchar>
 #include <optional>
@@ -227,10 +229,20 @@ std::optional<bool> OwnResamplerMatchesGdiplus() {
 
 CRenderEngine::ScalingMode g_scalingMode = CRenderEngine::ScalingMode::Automatic;
 
+// GDI+ places its samples with x87 arithmetic, so its pixels follow the precision the thread's FPU is
+// set to. The resampler reproduces them at 53- and 64-bit precision (what new threads and this program's
+// main thread start with); at 24-bit precision, which some libraries switch a thread to, rounding
+// differs in a few pixels that a handful of check cases cannot be trusted to catch, so GDI+ draws.
+bool FpuPrecisionMatchesResampler() {
+  const unsigned precision = _control87(0, 0) & _MCW_PC;
+  return precision == _PC_53 || precision == _PC_64;
+}
+
 bool UseOwnResampler() {
+  if (g_scalingMode != CRenderEngine::ScalingMode::Automatic || !FpuPrecisionMatchesResampler()) return false;
   static std::optional<bool> matches;
   if (!matches) matches = OwnResamplerMatchesGdiplus();
-  return g_scalingMode == CRenderEngine::ScalingMode::Automatic && matches.value_or(false);
+  return matches.value_or(false);
 }
 
 // Scales a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.

@@ -6,6 +6,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <float.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,16 +17,12 @@
 
 #include "tests/veneer/veneer_test_support.h"
 #include "veneer/control.h"
+#include "veneer/image_resample.h"
 #include "veneer/render_engine.h"
 
 using namespace Veneer;
 
 namespace {
-
-bool UnderWine() {
-  HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 // The installer's packed skin, built next to the tests.
 std::wstring SkinArchivePath() {
@@ -45,6 +43,16 @@ struct SkinArchive {
     CPaintManagerUI::SetResourceZip(L"", false);
     CPaintManagerUI::SetResourcePath(L"");
   }
+};
+
+// Sets the x87 precision of this thread for a while; GDI+ computes its sample positions with it.
+class FpuPrecision {
+ public:
+  explicit FpuPrecision(unsigned precision) : saved_(_control87(0, 0) & _MCW_PC) { _control87(precision, _MCW_PC); }
+  ~FpuPrecision() { _control87(saved_, _MCW_PC); }
+
+ private:
+  unsigned saved_;
 };
 
 // Restores the default scaling mode when a test ends, however it ends.
@@ -119,36 +127,75 @@ class Random {
 class ImageScaling : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!UnderWine()) GTEST_SKIP() << "GDI+ on Windows resamples bicubically; the toolkit keeps drawing with it";
     // A manager starts GDI+ for the images of these tests.
     ASSERT_TRUE(CRenderEngine::UsesOwnResampler());
   }
   VeneerTest::TestWindow window_;
 };
 
-}  // namespace
+struct Scaling {
+  std::unique_ptr<TImageInfo> image;
+  RECT source;
+  SIZE size;
+};
 
-TEST_F(ImageScaling, RandomImagesAndPartsScaleExactlyAsGdiplusDoes) {
+// Random images and parts, the same for every call.
+std::vector<Scaling> RandomScalings() {
+  std::vector<Scaling> scalings;
   Random random(20240611);
   for (int round = 0; round < 250; ++round) {
     const int width = 1 + random.Next(48);
     const int height = 1 + random.Next(48);
     std::vector<uint32_t> pixels(static_cast<size_t>(width) * height);
     for (uint32_t& pixel : pixels) pixel = random.Pixel();
-    const auto image = MakeImage(width, height, pixels);
     RECT source;
     source.left = random.Next(width);
     source.top = random.Next(height);
     source.right = source.left + 1 + random.Next(width - source.left);
     source.bottom = source.top + 1 + random.Next(height - source.top);
     const SIZE size = MakeSize(1 + random.Next(96), 1 + random.Next(96));
-    ASSERT_TRUE(ScalesAlike(*image, source, size, "round " + std::to_string(round)));
+    scalings.push_back({MakeImage(width, height, pixels), source, size});
   }
   // Long rows: there the horizontal coordinate of the first row and of the later rows round apart.
   std::vector<uint32_t> strip(309 * 8);
   for (uint32_t& pixel : strip) pixel = random.Pixel();
-  const auto wide = MakeImage(309, 8, strip);
-  EXPECT_TRUE(ScalesAlike(*wide, MakeRect(99, 5, 308, 6), MakeSize(740, 374), "strip"));
+  scalings.push_back({MakeImage(309, 8, strip), MakeRect(99, 5, 308, 6), MakeSize(740, 374)});
+  return scalings;
+}
+
+}  // namespace
+
+// The main thread of a MinGW program runs at 64-bit precision, threads Windows starts at 53-bit.
+TEST_F(ImageScaling, RandomImagesAndPartsScaleExactlyAsGdiplusDoes) {
+  const auto scalings = RandomScalings();
+  for (unsigned precision : {_PC_64, _PC_53}) {
+    FpuPrecision fpu(precision);
+    ASSERT_TRUE(CRenderEngine::UsesOwnResampler());
+    for (size_t i = 0; i < scalings.size(); ++i) {
+      const Scaling& scaling = scalings[i];
+      ASSERT_TRUE(ScalesAlike(*scaling.image, scaling.source, scaling.size,
+                              "precision " + std::to_string(precision) + " case " + std::to_string(i)));
+    }
+  }
+}
+
+// At single precision GDI+ rounds some sample positions differently; scaled copies then come from GDI+.
+TEST_F(ImageScaling, AtSinglePrecisionGdiplusDrawsTheCopies) {
+  const auto scalings = RandomScalings();
+  FpuPrecision fpu(_PC_24);
+  EXPECT_FALSE(CRenderEngine::UsesOwnResampler());
+  size_t differing = 0;
+  for (const Scaling& scaling : scalings) {
+    const TImageInfo& image = *scaling.image;
+    const auto drawn = Scale(image, scaling.source, scaling.size, CRenderEngine::ScalingMode::GdiplusOnly);
+    const auto automatic = Scale(image, scaling.source, scaling.size, CRenderEngine::ScalingMode::Automatic);
+    EXPECT_TRUE(SamePixels(drawn, automatic, scaling.size.cx, "single precision"));
+    std::vector<uint32_t> own(drawn.size(), 0);
+    ResampleLikeWineGdiplus(image.bits, image.width, image.height, scaling.source, scaling.size, own.data());
+    differing += own != drawn;
+  }
+  // The case is real: the resampler alone would have drawn some of them differently.
+  EXPECT_GT(differing, 0u);
 }
 
 TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
@@ -202,7 +249,6 @@ TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
 // track and its fill. Every repaint of the progress reads back the same off-screen pixels whichever
 // scaler made the copies.
 TEST(ImagePaintPath, LayeredWindowShowsTheSamePixelsWithEitherScaler) {
-  if (!UnderWine()) GTEST_SKIP() << "the toolkit's resampler is not used on this system";
   SkinArchive skin;
   ScalingModeReset reset;
   auto paintSteps = [](CRenderEngine::ScalingMode mode) {
