@@ -14,17 +14,13 @@
 #include <vector>
 
 #include "app/unique_resource.h"
+#include "bench/bench_figures.h"
 #include "engine/install_engine.h"
 #include "engine/payload_reader.h"
 
 namespace {
 
 constexpr int kRepeats = 3;
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 struct ExtractionRun {
   double firstProgressSeconds = 0;  // when the total was known and the first message arrived
@@ -105,8 +101,8 @@ int wmain(int argc, wchar_t** argv) {
 
   PROCESS_MEMORY_COUNTERS memory{};
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
-  const double countSeconds = Median(counting);
-  const double extractSeconds = Median(extracting);
+  const double countSeconds = bench::Median(counting);
+  const double extractSeconds = bench::Median(extracting);
   std::printf("payload: %lu bytes, %d entries, %d progress messages (median of %d runs)\n",
               static_cast<unsigned long>(size), entries.entries, messages, kRepeats);
   std::printf("count_s: until the total is known (first progress message); extract_s: the whole\n"

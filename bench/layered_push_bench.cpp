@@ -11,39 +11,20 @@
 #include <functional>
 #include <vector>
 
+#include "bench/bench_figures.h"
+
 namespace {
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-void Pump() {
-  MSG msg;
-  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
-}
 
 void Report(const char* name, int rounds, const std::function<void()>& push) {
   for (int i = 0; i < 3; ++i) push();
   std::vector<double> times;
   for (int i = 0; i < rounds; ++i) {
-    const double start = Now();
+    const double start = bench::NowMilliseconds();
     push();
-    times.push_back(Now() - start);
-    Pump();
+    times.push_back(bench::NowMilliseconds() - start);
+    bench::PumpMessages();
   }
-  std::sort(times.begin(), times.end());
-  std::printf("%s_ms=%.3f\n%s_min_ms=%.3f\n", name, times[times.size() / 2], name, times.front());
-  std::fflush(stdout);
+  bench::PrintMilliseconds(name, times, 3);
 }
 
 // A premultiplied surface like the installer's: an opaque gradient with transparent rounded corners.
@@ -75,7 +56,7 @@ struct LayeredWindow {
                                nullptr, ::GetModuleHandleW(nullptr), nullptr);
     Push(source, nullptr);
     ::ShowWindow(window, SW_SHOWNA);
-    Pump();
+    bench::PumpMessages();
   }
   ~LayeredWindow() { ::DestroyWindow(window); }
   void Push(HDC source, const RECT* dirty, DWORD flags = ULW_ALPHA, BYTE alphaFormat = AC_SRC_ALPHA) {

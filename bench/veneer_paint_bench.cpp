@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "veneer/container.h"
 #include "veneer/markup.h"
 #include "veneer/paint_manager.h"
@@ -52,30 +53,6 @@ CControlUI* Build(CSkinMarkupNode node) {
   return control;
 }
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Minimum(const std::vector<double>& values) { return *std::min_element(values.begin(), values.end()); }
-
-// name_ms=median and name_min_ms=minimum.
-void PrintFigure(const char* name, const std::vector<double>& values) {
-  std::printf("%s_ms=%.2f\n", name, Median(values));
-  std::printf("%s_min_ms=%.2f\n", name, Minimum(values));
-}
-
 double MillisecondsSinceProcessStart() {
   FILETIME creation, exit, kernel, user, now;
   ::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user);
@@ -86,14 +63,6 @@ double MillisecondsSinceProcessStart() {
   b.LowPart = now.dwLowDateTime;
   b.HighPart = now.dwHighDateTime;
   return static_cast<double>(b.QuadPart - a.QuadPart) / 10000.0;
-}
-
-void Pump(HWND window) {
-  MSG msg;
-  while (::PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
-    ::TranslateMessage(&msg);
-    ::DispatchMessageW(&msg);
-  }
 }
 
 }  // namespace
@@ -161,9 +130,9 @@ std::vector<double> TimeLayeredPush(HWND window, const uint32_t* pixels, SIZE si
     push.pblend = &blend;
     push.dwFlags = ULW_ALPHA;
     push.prcDirty = dirty;
-    const double start = Now();
+    const double start = bench::NowMilliseconds();
     ::UpdateLayeredWindowIndirect(window, &push);
-    times.push_back(Now() - start);
+    times.push_back(bench::NowMilliseconds() - start);
   }
   ::SelectObject(memory, old);
   ::DeleteDC(memory);
@@ -206,7 +175,7 @@ int wmain(int argc, wchar_t** argv) {
   ::ShowWindow(window, SW_SHOWNA);
   for (int i = 0; i < 3 && manager.GetOffscreenBits() == nullptr; ++i) {
     ::UpdateWindow(window);
-    Pump(window);
+    bench::PumpMessages(window);
   }
   ::UpdateWindow(window);
   const double firstPaint = MillisecondsSinceProcessStart();
@@ -223,21 +192,21 @@ int wmain(int argc, wchar_t** argv) {
 
   std::vector<double> full;
   for (int i = 0; i < rounds; ++i) {
-    const double start = Now();
+    const double start = bench::NowMilliseconds();
     manager.Invalidate();
     ::UpdateWindow(window);
-    full.push_back(Now() - start);
+    full.push_back(bench::NowMilliseconds() - start);
   }
 
   CControlUI* bar = manager.FindControl(L"progress_fg");
   CControlUI* label = manager.FindControl(L"progress_label");
   std::vector<double> progress;
   for (int i = 0; i < rounds; ++i) {
-    const double start = Now();
+    const double start = bench::NowMilliseconds();
     bar->SetFixedWidth(5 * i + 5);
     label->SetBkColor(i % 2 ? 0x30000000 : 0x40000000);
     ::UpdateWindow(window);
-    progress.push_back(Now() - start);
+    progress.push_back(bench::NowMilliseconds() - start);
   }
 
   // The push alone: the whole surface, and the part the progress repaint covers.
@@ -250,12 +219,12 @@ int wmain(int argc, wchar_t** argv) {
   MeasureFreshStarts(skinFolder, 6, &freshFirstPaint, &freshToMain);
 
   std::printf("window_size=%ldx%ld\n", client.cx, client.cy);
-  PrintFigure("process_to_main", freshToMain);
-  PrintFigure("first_paint", freshFirstPaint);
-  PrintFigure("repaint_full_150", full);
-  PrintFigure("repaint_progress", progress);
-  PrintFigure("layered_push_full", pushFull);
-  PrintFigure("layered_push_progress", pushProgress);
+  bench::PrintMilliseconds("process_to_main", freshToMain);
+  bench::PrintMilliseconds("first_paint", freshFirstPaint);
+  bench::PrintMilliseconds("repaint_full_150", full);
+  bench::PrintMilliseconds("repaint_progress", progress);
+  bench::PrintMilliseconds("layered_push_full", pushFull);
+  bench::PrintMilliseconds("layered_push_progress", pushProgress);
   // An optional pause keeps the window up for a look at it.
   if (argc > 3) ::Sleep(static_cast<DWORD>(_wtoi(argv[3])));
   g_manager = nullptr;

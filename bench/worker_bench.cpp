@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/bench_figures.h"
 #include "engine/install_engine.h"
 #include "engine/kill_running_app.h"
 #include "engine/payload_reader.h"
@@ -21,16 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    ::QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  ::QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
+double Now() { return bench::NowMilliseconds() / 1000.0; }
 
 template <typename Step>
 double Time(Step&& step) {

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__i386__) && !defined(__SSE2_MATH__)
+#error "the resampler needs SSE2 arithmetic (-msse2 -mfpmath=sse): x87 intermediates round differently"
+#endif
+
 namespace Veneer {
 namespace {
 
