@@ -7,188 +7,145 @@ namespace {
 
 long Clamp(long value, long low, long high) { return std::max(low, std::min(value, high)); }
 
-}  // namespace
+enum class Placement { Near, Centre, Far };
 
-LinearLayoutResult LayoutVertical(const RECT& r, int childPadding, int childAlign, int childVAlign,
-                                  const std::vector<LayoutChild>& children) {
+// One layout direction: the main axis is the one children are stacked along, the cross axis the other.
+struct Axis {
+  bool vertical;
+
+  long Main(SIZE size) const { return vertical ? size.cy : size.cx; }
+  long Cross(SIZE size) const { return vertical ? size.cx : size.cy; }
+  long MainStart(const RECT& r) const { return vertical ? r.top : r.left; }
+  long MainEnd(const RECT& r) const { return vertical ? r.bottom : r.right; }
+  long CrossStart(const RECT& r) const { return vertical ? r.left : r.top; }
+  long CrossEnd(const RECT& r) const { return vertical ? r.right : r.bottom; }
+  SIZE Size(long main, long cross) const { return vertical ? MakeSize(cross, main) : MakeSize(main, cross); }
+  RECT Rect(long mainStart, long crossStart, long main, long cross) const {
+    return vertical ? MakeRect(crossStart, mainStart, crossStart + cross, mainStart + main)
+                    : MakeRect(mainStart, crossStart, mainStart + main, crossStart + cross);
+  }
+};
+
+// Horizontal alignment is 0 / 1 / 2, vertical alignment 0 / 4 / 8.
+Placement FromAlign(int align) {
+  return align == 1 ? Placement::Centre : align == 2 ? Placement::Far : Placement::Near;
+}
+Placement FromVAlign(int valign) {
+  return valign == 4 ? Placement::Centre : valign == 8 ? Placement::Far : Placement::Near;
+}
+
+// crossFromEstimate: a vertical layout sizes a child's width by its estimate (0 fills the width); a
+// horizontal one gives each child its maximum height (0 fills the height), whatever the estimate says.
+LinearLayoutResult LayoutLinear(const Axis axis, const RECT& r, int childPadding, Placement mainPlacement,
+                                Placement crossPlacement, bool crossFromEstimate,
+                                const std::vector<LayoutChild>& children) {
   LinearLayoutResult result;
-  const long W = Width(r);
-  const long H = Height(r);
+  const long mainExtent = axis.MainEnd(r) - axis.MainStart(r);
+  const long crossExtent = axis.CrossEnd(r) - axis.CrossStart(r);
   const int n = static_cast<int>(children.size());
   if (n == 0) return result;
+  long neededCross = 0;
 
-  // Pass 1: measure. Fixed heights and all vertical paddings add to the fixed total; a child whose
-  // estimated height is 0 stretches.
+  // The limit across the axis leaves the child's side paddings out; the limit along it does not.
+  auto crossLimitOf = [&](const LayoutChild& c) {
+    const long limit = axis.Cross(c.fixed) > 0 ? axis.Cross(c.fixed) : axis.Cross(c.maxSize);
+    return std::min(limit, crossExtent - axis.CrossStart(c.padding) - axis.CrossEnd(c.padding));
+  };
+  auto mainLimitOf = [&](const LayoutChild& c) {
+    const long limit = axis.Main(c.fixed) > 0 ? axis.Main(c.fixed) : axis.Main(c.maxSize);
+    return std::min(limit, mainExtent);
+  };
+
+  // Pass 1: measure. Fixed extents and all paddings along the axis add to the fixed total; a child whose
+  // estimated extent along the axis is 0 stretches.
   long fixedTotal = 0;
   int stretchCount = 0;
   for (const LayoutChild& c : children) {
     const RECT& p = c.padding;
-    long widthLimit = c.fixed.cx > 0 ? c.fixed.cx : c.maxSize.cx;
-    widthLimit = std::min(widthLimit, W - p.left - p.right);
-    long heightLimit = c.fixed.cy > 0 ? c.fixed.cy : c.maxSize.cy;
-    heightLimit = std::min(heightLimit, H);
-    SIZE size = c.estimate(MakeSize(widthLimit, heightLimit));
-    if (size.cy == 0) {
+    const SIZE size = c.estimate(axis.Size(mainLimitOf(c), crossLimitOf(c)));
+    if (axis.Main(size) == 0) {
       ++stretchCount;
     } else {
-      size.cy = Clamp(size.cy, c.minSize.cy, c.maxSize.cy);
-      fixedTotal += size.cy;
+      fixedTotal += Clamp(axis.Main(size), axis.Main(c.minSize), axis.Main(c.maxSize));
     }
-    fixedTotal += p.top + p.bottom;
-    const long width = Clamp(std::max<long>(size.cx, 0), c.minSize.cx, c.maxSize.cx);
-    result.needed.cx = std::max(result.needed.cx, p.left + p.right + width);
+    fixedTotal += axis.MainStart(p) + axis.MainEnd(p);
+    const long cross = Clamp(std::max<long>(axis.Cross(size), 0), axis.Cross(c.minSize), axis.Cross(c.maxSize));
+    neededCross = std::max(neededCross, axis.CrossStart(p) + axis.CrossEnd(p) + cross);
   }
   fixedTotal += (n - 1) * childPadding;
 
   // Pass 2: the share of each stretch child, and where the first child starts.
-  const long share = stretchCount > 0 ? std::max<long>(0, (H - fixedTotal) / stretchCount) : 0;
-  long y = r.top;
+  const long share = stretchCount > 0 ? std::max<long>(0, (mainExtent - fixedTotal) / stretchCount) : 0;
+  long position = axis.MainStart(r);
   if (stretchCount == 0) {
-    if (childVAlign == 4) y += (H - fixedTotal) / 2;
-    if (childVAlign == 8) y += H - fixedTotal;
+    if (mainPlacement == Placement::Centre) position += (mainExtent - fixedTotal) / 2;
+    if (mainPlacement == Placement::Far) position += mainExtent - fixedTotal;
   }
 
   // Pass 3: place. The last stretch child takes whatever the rounding of the share left over.
-  long remainingHeight = H;
+  long remaining = mainExtent;
   long remainingFixed = fixedTotal;
   int stretchSeen = 0;
-  long neededHeight = 0;
+  long neededMain = 0;
   for (int i = 0; i < n; ++i) {
     const LayoutChild& c = children[i];
     const RECT& p = c.padding;
-    remainingHeight -= p.top;
-    remainingFixed -= p.top + p.bottom;
+    const long nearPadding = axis.MainStart(p);
+    const long farPadding = axis.MainEnd(p);
+    remaining -= nearPadding;
+    remainingFixed -= nearPadding + farPadding;
     if (i > 0) remainingFixed -= childPadding;
 
-    long widthLimit = c.fixed.cx > 0 ? c.fixed.cx : c.maxSize.cx;
-    widthLimit = std::min(widthLimit, W - p.left - p.right);
-    long heightLimit = c.fixed.cy > 0 ? c.fixed.cy : c.maxSize.cy;
-    heightLimit = std::min(std::min(heightLimit, H), remainingHeight);
-
-    SIZE size = c.estimate(MakeSize(widthLimit, heightLimit));
-    if (size.cy == 0) {
+    const long crossLimit = crossLimitOf(c);
+    const SIZE size = c.estimate(axis.Size(std::min(mainLimitOf(c), remaining), crossLimit));
+    long main = axis.Main(size);
+    if (main == 0) {
       ++stretchSeen;
-      size.cy = share;
-      if (stretchSeen == stretchCount) size.cy = std::max<long>(0, remainingHeight - p.bottom - remainingFixed);
-      size.cy = Clamp(size.cy, c.minSize.cy, c.maxSize.cy);
+      main = share;
+      if (stretchSeen == stretchCount) main = std::max<long>(0, remaining - farPadding - remainingFixed);
+      main = Clamp(main, axis.Main(c.minSize), axis.Main(c.maxSize));
     } else {
-      size.cy = Clamp(size.cy, c.minSize.cy, c.maxSize.cy);
-      remainingFixed -= size.cy;
+      main = Clamp(main, axis.Main(c.minSize), axis.Main(c.maxSize));
+      remainingFixed -= main;
     }
 
-    long width = std::max<long>(size.cx, 0);
-    if (width == 0) width = W - p.left - p.right;
-    width = std::min(width, widthLimit);
-    width = std::max(width, c.minSize.cx);
+    const long crossPaddings = axis.CrossStart(p) + axis.CrossEnd(p);
+    long cross = crossFromEstimate ? std::max<long>(axis.Cross(size), 0) : axis.Cross(c.maxSize);
+    if (cross == 0) cross = crossExtent - crossPaddings;
+    if (!crossFromEstimate) cross = std::max<long>(cross, 0);
+    cross = std::max(std::min(cross, crossLimit), axis.Cross(c.minSize));
 
-    long left;
-    if (childAlign == 1) {
-      left = (r.left + r.right) / 2 - width / 2;  // centred children ignore their side paddings
-    } else if (childAlign == 2) {
-      left = r.right - p.right - width;
+    // Centred children ignore their side paddings.
+    long crossStart;
+    if (crossPlacement == Placement::Centre) {
+      crossStart = (axis.CrossStart(r) + axis.CrossEnd(r)) / 2 - cross / 2;
+    } else if (crossPlacement == Placement::Far) {
+      crossStart = axis.CrossEnd(r) - axis.CrossEnd(p) - cross;
     } else {
-      left = r.left + p.left;
+      crossStart = axis.CrossStart(r) + axis.CrossStart(p);
     }
-    const long top = y + p.top;
-    result.positions.push_back(MakeRect(left, top, left + width, top + size.cy));
+    result.positions.push_back(axis.Rect(position + nearPadding, crossStart, main, cross));
 
-    y += p.top + size.cy + p.bottom + childPadding;
-    remainingHeight -= size.cy + p.bottom + childPadding;
-    neededHeight += p.top + size.cy + p.bottom;
+    position += nearPadding + main + farPadding + childPadding;
+    remaining -= main + farPadding + childPadding;
+    neededMain += nearPadding + main + farPadding;
   }
-  result.needed.cy = (n - 1) * childPadding + neededHeight;
+  result.needed = axis.Size((n - 1) * childPadding + neededMain, neededCross);
   return result;
 }
 
-LinearLayoutResult LayoutHorizontal(const RECT& r, int childPadding, int childAlign, int childVAlign,
+}  // namespace
+
+LinearLayoutResult LayoutVertical(const RECT& inner, int childPadding, int childAlign, int childVAlign,
+                                  const std::vector<LayoutChild>& children) {
+  return LayoutLinear(Axis{true}, inner, childPadding, FromVAlign(childVAlign), FromAlign(childAlign), true,
+                      children);
+}
+
+LinearLayoutResult LayoutHorizontal(const RECT& inner, int childPadding, int childAlign, int childVAlign,
                                     const std::vector<LayoutChild>& children) {
-  LinearLayoutResult result;
-  const long W = Width(r);
-  const long H = Height(r);
-  const int n = static_cast<int>(children.size());
-  if (n == 0) return result;
-
-  // Pass 1: measure along x; the estimated height only feeds the needed extent.
-  long fixedTotal = 0;
-  int stretchCount = 0;
-  for (const LayoutChild& c : children) {
-    const RECT& p = c.padding;
-    long widthLimit = c.fixed.cx > 0 ? c.fixed.cx : c.maxSize.cx;
-    widthLimit = std::min(widthLimit, W);
-    long heightLimit = c.fixed.cy > 0 ? c.fixed.cy : c.maxSize.cy;
-    heightLimit = std::min(heightLimit, H - p.top - p.bottom);
-    SIZE size = c.estimate(MakeSize(widthLimit, heightLimit));
-    if (size.cx == 0) {
-      ++stretchCount;
-    } else {
-      size.cx = Clamp(size.cx, c.minSize.cx, c.maxSize.cx);
-      fixedTotal += size.cx;
-    }
-    fixedTotal += p.left + p.right;
-    const long height = Clamp(std::max<long>(size.cy, 0), c.minSize.cy, c.maxSize.cy);
-    result.needed.cy = std::max(result.needed.cy, p.top + p.bottom + height);
-  }
-  fixedTotal += (n - 1) * childPadding;
-
-  // Pass 2: stretch share and the start of the first column.
-  const long share = stretchCount > 0 ? std::max<long>(0, (W - fixedTotal) / stretchCount) : 0;
-  long x = r.left;
-  if (stretchCount == 0) {
-    if (childAlign == 1) x += (W - fixedTotal) / 2;
-    if (childAlign == 2) x += W - fixedTotal;
-  }
-
-  // Pass 3: place. Heights come from the limits, not from the estimate.
-  long remainingWidth = W;
-  long remainingFixed = fixedTotal;
-  int stretchSeen = 0;
-  long neededWidth = 0;
-  for (int i = 0; i < n; ++i) {
-    const LayoutChild& c = children[i];
-    const RECT& p = c.padding;
-    remainingWidth -= p.left;
-    remainingFixed -= p.left + p.right;
-    if (i > 0) remainingFixed -= childPadding;
-
-    long widthLimit = c.fixed.cx > 0 ? c.fixed.cx : c.maxSize.cx;
-    widthLimit = std::min(std::min(widthLimit, W), remainingWidth);
-    long heightLimit = c.fixed.cy > 0 ? c.fixed.cy : c.maxSize.cy;
-    heightLimit = std::min(heightLimit, H - p.top - p.bottom);
-
-    SIZE size = c.estimate(MakeSize(widthLimit, heightLimit));
-    if (size.cx == 0) {
-      ++stretchSeen;
-      size.cx = share;
-      if (stretchSeen == stretchCount) size.cx = std::max<long>(0, remainingWidth - p.right - remainingFixed);
-      size.cx = Clamp(size.cx, c.minSize.cx, c.maxSize.cx);
-    } else {
-      size.cx = Clamp(size.cx, c.minSize.cx, c.maxSize.cx);
-      remainingFixed -= size.cx;
-    }
-
-    long height = c.maxSize.cy;
-    if (height == 0) height = H - p.top - p.bottom;
-    height = std::max<long>(height, 0);
-    height = std::min(height, heightLimit);
-    height = std::max(height, c.minSize.cy);
-
-    long top;
-    if (childVAlign == 4) {
-      top = (r.top + r.bottom) / 2 - height / 2;
-    } else if (childVAlign == 8) {
-      top = r.bottom - p.bottom - height;
-    } else {
-      top = r.top + p.top;
-    }
-    const long left = x + p.left;
-    result.positions.push_back(MakeRect(left, top, left + size.cx, top + height));
-
-    x += p.left + size.cx + p.right + childPadding;
-    remainingWidth -= size.cx + p.right + childPadding;
-    neededWidth += p.left + size.cx + p.right;
-  }
-  result.needed.cx = (n - 1) * childPadding + neededWidth;
-  return result;
+  return LayoutLinear(Axis{false}, inner, childPadding, FromAlign(childAlign), FromVAlign(childVAlign), false,
+                      children);
 }
 
 }  // namespace Veneer
