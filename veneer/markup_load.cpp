@@ -67,21 +67,9 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* name, int encoding) {
     if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read < bytes.size())
       return Fail(L"Could not read file", nullptr);
   } else {
-    HZIP zip = CPaintManagerUI::IsCachedResourceZip() ? CPaintManagerUI::GetResourceZipHandle() : nullptr;
-    bool opened = false;
-    if (!CPaintManagerUI::IsCachedResourceZip()) {
-      const std::wstring path = CPaintManagerUI::GetResourcePath() + CPaintManagerUI::GetResourceZip();
-      zip = OpenZip(path.c_str(), CPaintManagerUI::GetResourceZipPassword().c_str());
-      opened = zip != nullptr;
-    }
+    const CResourceZipScope archive;
+    HZIP zip = archive.Get();
     if (zip == nullptr) return Fail(L"Error opening zip file", nullptr);
-    struct Closer {
-      HZIP zip;
-      bool owned;
-      ~Closer() {
-        if (owned) CloseZip(zip);
-      }
-    } closer{zip, opened};
     std::wstring entryName(name);
     for (wchar_t& c : entryName)
       if (c == L'\\') c = L'/';

@@ -159,6 +159,21 @@ struct TimerRecord {
   bool killed;
 };
 
+// The skin archive for the reads of one file: the cached handle when the archive is cached, otherwise
+// the archive opened here and closed when this ends. Get() is null when it cannot be opened.
+class CResourceZipScope {
+ public:
+  CResourceZipScope();
+  ~CResourceZipScope();
+  CResourceZipScope(const CResourceZipScope&) = delete;
+  CResourceZipScope& operator=(const CResourceZipScope&) = delete;
+  HZIP Get() const { return zip_; }
+
+ private:
+  HZIP zip_ = nullptr;
+  bool owned_ = false;
+};
+
 class CPaintManagerUI {
  public:
   CPaintManagerUI();

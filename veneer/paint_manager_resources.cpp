@@ -49,6 +49,21 @@ bool CPaintManagerUI::IsCachedResourceZip() { return Shared().zipCached; }
 HZIP CPaintManagerUI::GetResourceZipHandle() { return Shared().zipHandle; }
 const std::string& CPaintManagerUI::GetResourceZipPassword() { return Shared().zipPassword; }
 
+CResourceZipScope::CResourceZipScope() {
+  const SharedPaintState& shared = Shared();
+  if (shared.zipCached) {
+    zip_ = shared.zipHandle;
+  } else {
+    const std::wstring path = shared.resourcePath + shared.resourceZip;
+    zip_ = OpenZip(path.c_str(), shared.zipPassword.c_str());
+    owned_ = zip_ != nullptr;
+  }
+}
+
+CResourceZipScope::~CResourceZipScope() {
+  if (owned_) CloseZip(zip_);
+}
+
 // ---------------------------------------------------------------------------------------------------
 // Fonts
 

@@ -117,13 +117,8 @@ bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
 }
 
 bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
-  HZIP zip = CPaintManagerUI::IsCachedResourceZip() ? CPaintManagerUI::GetResourceZipHandle() : nullptr;
-  bool opened = false;
-  if (!CPaintManagerUI::IsCachedResourceZip()) {
-    const std::wstring path = CPaintManagerUI::GetResourcePath() + CPaintManagerUI::GetResourceZip();
-    zip = OpenZip(path.c_str(), CPaintManagerUI::GetResourceZipPassword().c_str());
-    opened = zip != nullptr;
-  }
+  const CResourceZipScope archive;
+  HZIP zip = archive.Get();
   if (zip == nullptr) return false;
   ZipEntryInfo entry;
   bool ok = false;
@@ -133,7 +128,6 @@ bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
     ok = result == kZipOk || result == kZipMore;
     if (!ok) bytes.clear();
   }
-  if (opened) CloseZip(zip);
   return ok;
 }
 
