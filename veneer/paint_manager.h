@@ -197,9 +197,6 @@ class CPaintManagerUI {
   static const std::wstring& GetResourcePath();
   static void SetResourceZip(const wchar_t* name, bool cached = false, const char* password = nullptr);
   static const std::wstring& GetResourceZip();
-  static bool IsCachedResourceZip();
-  static HZIP GetResourceZipHandle();
-  static const std::string& GetResourceZipPassword();
   static std::vector<CPaintManagerUI*>& GetManagers();
 
   // --- Control tree --------------------------------------------------------------------------------

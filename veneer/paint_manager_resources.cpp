@@ -45,9 +45,6 @@ void CPaintManagerUI::SetResourceZip(const wchar_t* name, bool cached, const cha
   }
 }
 const std::wstring& CPaintManagerUI::GetResourceZip() { return Shared().resourceZip; }
-bool CPaintManagerUI::IsCachedResourceZip() { return Shared().zipCached; }
-HZIP CPaintManagerUI::GetResourceZipHandle() { return Shared().zipHandle; }
-const std::string& CPaintManagerUI::GetResourceZipPassword() { return Shared().zipPassword; }
 
 CResourceZipScope::CResourceZipScope() {
   const SharedPaintState& shared = Shared();
