@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
+#include "bench/layered_push.h"
 
 namespace {
 
@@ -60,19 +61,7 @@ struct LayeredWindow {
   }
   ~LayeredWindow() { ::DestroyWindow(window); }
   void Push(HDC source, const RECT* dirty, DWORD flags = ULW_ALPHA, BYTE alphaFormat = AC_SRC_ALPHA) {
-    POINT destination = {40, 40};
-    POINT origin = {0, 0};
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, alphaFormat};
-    UPDATELAYEREDWINDOWINFO info{};
-    info.cbSize = sizeof(info);
-    info.pptDst = &destination;
-    info.psize = &size;
-    info.hdcSrc = source;
-    info.pptSrc = &origin;
-    info.pblend = &blend;
-    info.dwFlags = flags;
-    info.prcDirty = dirty;
-    ::UpdateLayeredWindowIndirect(window, &info);
+    bench::PushLayered(window, source, POINT{40, 40}, size, dirty, flags, alphaFormat);
   }
   HWND window;
   SIZE size;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_figures.h"
+#include "bench/layered_push.h"
 #include "veneer/container.h"
 #include "veneer/markup.h"
 #include "veneer/paint_manager.h"
@@ -103,35 +104,18 @@ bool MeasureFreshStarts(const std::wstring& skinFolder, int count, std::vector<d
 // of painting.
 std::vector<double> TimeLayeredPush(HWND window, const uint32_t* pixels, SIZE size, const RECT* dirty, int rounds) {
   std::vector<double> times;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = size.cx;
-  info.bmiHeader.biHeight = -size.cy;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  uint32_t* bits = nullptr;
+  HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
   if (bitmap == nullptr) return times;
-  std::copy(pixels, pixels + static_cast<size_t>(size.cx) * size.cy, static_cast<uint32_t*>(bits));
+  std::copy(pixels, pixels + static_cast<size_t>(size.cx) * size.cy, bits);
   HDC memory = ::CreateCompatibleDC(nullptr);
   HGDIOBJ old = ::SelectObject(memory, bitmap);
   RECT placed{};
   ::GetWindowRect(window, &placed);
-  POINT destination = {placed.left, placed.top};
-  POINT source = {0, 0};
-  BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  const POINT destination = {placed.left, placed.top};
   for (int i = 0; i < rounds; ++i) {
-    UPDATELAYEREDWINDOWINFO push{};
-    push.cbSize = sizeof(push);
-    push.pptDst = &destination;
-    push.psize = &size;
-    push.hdcSrc = memory;
-    push.pptSrc = &source;
-    push.pblend = &blend;
-    push.dwFlags = ULW_ALPHA;
-    push.prcDirty = dirty;
     const double start = bench::NowMilliseconds();
-    ::UpdateLayeredWindowIndirect(window, &push);
+    bench::PushLayered(window, memory, destination, size, dirty);
     times.push_back(bench::NowMilliseconds() - start);
   }
   ::SelectObject(memory, old);
