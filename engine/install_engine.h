@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/install_failure.h"
+
 // Posted once per archive entry: wParam = percentage, lParam = new std::wstring* with the entry's archive
 // path, which the receiver deletes.
 inline constexpr UINT WM_INSTALL_PROGRESS = 2024;
 // The worker's last message when the installation succeeded (wParam and lParam 0).
 inline constexpr UINT WM_INSTALL_SUCCEEDED = 2025;
-// The worker's last message in every other case (wParam and lParam 0).
+// The worker's last message in every other case: wParam = FailureCause, lParam = new InstallFailure* with
+// the details, which the receiver deletes.
 inline constexpr UINT WM_INSTALL_FAILED = 2026;
 
 // The resource that carries the application's files (type RT_RCDATA).

@@ -17,7 +17,7 @@
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
 #include "telemetry/async_https_client.h"
-#include "ui/install_folder.h"
+#include "engine/install_folder.h"
 #include "ui/msg_box_wnd.h"
 #include "ui/web_page.h"
 #include "veneer/control.h"

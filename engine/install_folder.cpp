@@ -1,4 +1,4 @@
-#include "ui/install_folder.h"
+#include "engine/install_folder.h"
 
 #include <windows.h>
 
@@ -42,7 +42,8 @@ bool IsDeviceName(const std::wstring& component) {
 }
 
 bool IsValidComponent(const std::wstring& component) {
-  if (component.empty()) return true;  // doubled separators are harmless
+  // Windows drops trailing dots and blanks, so such a text names another folder than it shows.
+  if (component.empty() || component.back() == L'.' || IsBlank(component.back())) return false;
   for (wchar_t c : component) {
     if (c < 32 || wcschr(L"<>:\"|?*", c) != nullptr) return false;
   }
@@ -81,23 +82,48 @@ FolderCheck CheckInstallFolder(const std::wstring& text) {
     return check;
   }
 
-  // Split what follows the root into components.
+  // Split what follows the root into components, resolving "." and ".." on the text: the checks below and
+  // the worker must see the folder that Windows would really use.
   std::vector<std::wstring> components;
   std::wstring current;
-  for (size_t i = rootLength; i < folder.size(); ++i) {
-    if (IsSeparator(folder[i])) {
+  auto endComponent = [&]() -> bool {
+    if (current.empty() || current == L".") {
+      // doubled separators and "." name the same folder
+    } else if (current == L"..") {
+      if (components.empty()) return false;  // above the root
+      components.pop_back();
+    } else {
       components.push_back(current);
-      current.clear();
+    }
+    current.clear();
+    return true;
+  };
+  for (size_t i = rootLength; i <= folder.size(); ++i) {
+    if (i == folder.size() || IsSeparator(folder[i])) {
+      if (!endComponent()) {
+        check.problem = FolderProblem::kInvalidName;
+        return check;
+      }
     } else {
       current.push_back(folder[i]);
     }
   }
-  components.push_back(current);
   for (const std::wstring& component : components) {
     if (!IsValidComponent(component)) {
       check.problem = FolderProblem::kInvalidName;
       return check;
     }
+  }
+  std::wstring normalised = folder.substr(0, rootLength);
+  for (wchar_t& c : normalised) {
+    if (c == L'/') c = L'\\';
+  }
+  for (size_t i = 0; i < components.size(); ++i) normalised += (i == 0 ? L"" : L"\\") + components[i];
+  folder = normalised;
+  check.folder = folder;
+  if (components.empty()) {
+    check.problem = FolderProblem::kRoot;
+    return check;
   }
 
   std::wstring path = folder.substr(0, rootLength);

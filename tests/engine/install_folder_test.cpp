@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "tests/support/temp_folder.h"
-#include "ui/install_folder.h"
+#include "engine/install_folder.h"
 
 namespace {
 
