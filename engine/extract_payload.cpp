@@ -9,6 +9,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 
+#include <cerrno>
 #include <chrono>
 #include <exception>
 #include <future>
@@ -86,18 +87,39 @@ class ProgressPoster {
   int posted_ = 0;
 };
 
-// Copies one entry's data; false when a block could not be read or written completely.
-bool CopyEntryData(archive* reader, archive* writer) {
+enum class CopyResult { kCopied, kReadFailed, kWriteFailed };
+
+// Copies one entry's data, telling which side failed.
+CopyResult CopyEntryData(archive* reader, archive* writer) {
   const void* buffer = nullptr;
   size_t length = 0;
   la_int64_t offset = 0;
   int result = archive_read_data_block(reader, &buffer, &length, &offset);
   while (result != ARCHIVE_EOF) {
-    if (result < ARCHIVE_OK) return false;
-    if (archive_write_data_block(writer, buffer, length, offset) < ARCHIVE_OK) return false;
+    if (result < ARCHIVE_OK) return CopyResult::kReadFailed;
+    if (archive_write_data_block(writer, buffer, length, offset) < ARCHIVE_OK) return CopyResult::kWriteFailed;
     result = archive_read_data_block(reader, &buffer, &length, &offset);
   }
-  return true;
+  return CopyResult::kCopied;
+}
+
+// The library's own words for the last error of a or, without any, the fallback.
+std::string LibraryError(archive* a, const char* fallback) {
+  const char* text = a != nullptr ? archive_error_string(a) : nullptr;
+  return text != nullptr && *text != 0 ? text : fallback;
+}
+
+// The disk writer reports C errno values (it maps the system's codes onto them).
+FailureCause CauseOfWriteErrno(int errnoValue) {
+  switch (errnoValue) {
+    case ENOSPC: return FailureCause::kNotEnoughSpace;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FailureCause::kNoPermission;
+    case EBUSY:
+    case ETXTBSY: return FailureCause::kFilesInUse;
+    default: return FailureCause::kOther;
+  }
 }
 
 std::future<EntryCount> StartCounting(const void* data, uint32_t size) {
@@ -113,7 +135,11 @@ std::future<EntryCount> StartCounting(const void* data, uint32_t size) {
 
 }  // namespace
 
-bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const {
+bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir,
+                                   ExtractFailure* failure) const {
+  ExtractFailure ignored;
+  ExtractFailure& result = failure != nullptr ? *failure : ignored;
+  result = {};
   // Declared first, destroyed last: the readers below use the decoder's memory.
   const std::unique_ptr<PayloadDecoder> decoder = PayloadDecoder::Start(data, size);
   std::future<EntryCount> directCounting;
@@ -128,19 +154,31 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
   } joinCounting{counting};
 
   UniqueArchiveWriter writer(archive_write_disk_new());
-  if (!writer) return false;
+  if (!writer) {
+    result = {FailureCause::kOther, L"", "archive_write_disk_new failed", 0};
+    return false;
+  }
   archive_write_disk_set_options(writer.Get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK);
   UniqueArchiveReader reader = decoder ? decoder->OpenReader() : OpenPayloadReader(data, size);
-  if (!reader) return false;
+  if (!reader) {
+    result = {FailureCause::kDamagedInstaller, L"", "the payload is not a readable archive", 0};
+    return false;
+  }
 
+  // The first entry that fails ends the extraction: the tree is unusable from then on, and the worker
+  // removes it. The writer and reader are released before returning, so no file stays open.
   ProgressPoster progress(notifyWindow, counting);
-  bool entriesWritten = true;
+  bool failed = false;
   bool cleanEnd = false;
   archive_entry* entry = nullptr;
   for (;;) {
     const int header = archive_read_next_header(reader.Get(), &entry);
     if (header != ARCHIVE_OK) {
       cleanEnd = header == ARCHIVE_EOF;
+      if (!cleanEnd) {
+        result = {FailureCause::kDamagedInstaller, L"", LibraryError(reader.Get(), "damaged archive header"),
+                  archive_errno(reader.Get())};
+      }
       break;
     }
     // The entry's path storage is replaced below; keep the archive name for the progress message.
@@ -149,20 +187,43 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
     const bool safe = IsSafeEntry(entry, name);
     const std::filesystem::path full = targetDir / name;
     archive_entry_copy_pathname_w(entry, full.c_str());
-    progress.Entry(std::move(name));
-    if (progress.CountingFailed()) break;  // the stream is damaged further on; stop writing now
+    progress.Entry(name);
+    if (progress.CountingFailed()) {  // the stream is damaged further on; stop writing now
+      result = {FailureCause::kDamagedInstaller, name, "the archive is damaged further on", 0};
+      failed = true;
+      break;
+    }
 
     if (!safe) {
-      entriesWritten = false;
-    } else if (archive_write_header(writer.Get(), entry) == ARCHIVE_OK) {
-      if (!CopyEntryData(reader.Get(), writer.Get())) entriesWritten = false;
+      result = {FailureCause::kDamagedInstaller, name, "entry refused: not a plain file or folder below the target",
+                0};
+    } else if (archive_write_header(writer.Get(), entry) != ARCHIVE_OK) {
+      result = {CauseOfWriteErrno(archive_errno(writer.Get())), name, LibraryError(writer.Get(), "header refused"),
+                archive_errno(writer.Get())};
     } else {
-      entriesWritten = false;
+      const CopyResult copy = CopyEntryData(reader.Get(), writer.Get());
+      if (copy == CopyResult::kReadFailed) {
+        result = {FailureCause::kDamagedInstaller, name, LibraryError(reader.Get(), "damaged entry data"),
+                  archive_errno(reader.Get())};
+      } else if (copy == CopyResult::kWriteFailed) {
+        result = {CauseOfWriteErrno(archive_errno(writer.Get())), name, LibraryError(writer.Get(), "write failed"),
+                  archive_errno(writer.Get())};
+      } else if (archive_write_finish_entry(writer.Get()) < ARCHIVE_WARN) {
+        result = {CauseOfWriteErrno(archive_errno(writer.Get())), name,
+                  LibraryError(writer.Get(), "entry could not be completed"), archive_errno(writer.Get())};
+      }
     }
-    if (safe && archive_write_finish_entry(writer.Get()) < ARCHIVE_WARN) entriesWritten = false;
+    if (result.cause != FailureCause::kNone) {
+      if (safe) archive_write_finish_entry(writer.Get());
+      failed = true;
+      break;
+    }
   }
   reader.Reset();
   writer.Reset();
   const EntryCount count = progress.Finish();
-  return cleanEnd && count.cleanEnd && entriesWritten;
+  if (!failed && cleanEnd && !count.cleanEnd) {
+    result = {FailureCause::kDamagedInstaller, L"", "the archive's checksum or end does not match", 0};
+  }
+  return !failed && cleanEnd && count.cleanEnd;
 }

@@ -21,6 +21,15 @@ inline constexpr UINT WM_INSTALL_FAILED = 2026;
 // The resource that carries the application's files (type RT_RCDATA).
 inline constexpr uint16_t kPayloadResourceId = 130;
 
+// Why ExtractPayload stopped: the class, the archive path of the entry (empty when the archive itself was
+// unreadable) and the library's error text and errno value.
+struct ExtractFailure {
+  FailureCause cause = FailureCause::kNone;
+  std::wstring entry;
+  std::string libraryError;
+  int errnoValue = 0;
+};
+
 // Written once on the UI thread before the worker starts; the worker only reads it.
 struct InstallEngine {
   HWND notifyWindow = nullptr;
@@ -34,8 +43,10 @@ struct InstallEngine {
 
   // Unpacks the payload (a Zstandard-compressed tar archive) into targetDir, posting one progress message
   // per entry. Returns false when the archive cannot be opened, the stream is damaged, an entry is refused
-  // as unsafe or an entry cannot be written: the tree in targetDir is then incomplete and must not be used.
-  [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir) const;
+  // as unsafe or an entry cannot be written: it stops at the first such entry, the tree in targetDir is then
+  // incomplete and must not be used, and failure (when given) says why.
+  [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir,
+                                    ExtractFailure* failure = nullptr) const;
 
   // Writes the six values of the uninstall entry; failures are silent and change nothing else.
   void WriteUninstallEntry() const;

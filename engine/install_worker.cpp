@@ -1,5 +1,10 @@
-// One installation, start to end, on the worker thread: kill, unpack, promote, grant, register, link, and
-// exactly one result message.
+// One installation, start to end, on the worker thread: check the folder and the room for it, stop the
+// application, unpack, promote, grant, register, link, and exactly one result message.
+//
+// What the worker may touch: the install folder and its two siblings only when each is missing, empty or
+// an installation of this application; parent folders only those it created itself, and those go again when
+// the installation fails. The uninstall entry and the links are written only after a successful
+// installation, so a failed first installation leaves nothing behind.
 #include "engine/install_worker.h"
 
 #include <windows.h>
@@ -8,9 +13,16 @@
 
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <vector>
 
+#include "app/system_info.h"
+#include "app/text_encoding.h"
+#include "engine/disk_space.h"
 #include "engine/error_text.h"
+#include "engine/folder_ownership.h"
+#include "engine/install_folder.h"
 #include "engine/kill_running_app.h"
 
 namespace fs = std::filesystem;
@@ -54,63 +66,250 @@ template <typename Step>
   return false;
 }
 
+bool IsFileAt(const fs::path& path) {
+  std::error_code ignored;
+  return fs::is_regular_file(path, ignored);
+}
+
+// The worker's verdict on the install folder and its siblings before anything is touched.
+class FolderGuard {
+ public:
+  FolderGuard(const InstallPaths& paths, std::wstring registered)
+      : paths_(paths), registered_(std::move(registered)) {}
+
+  // The install folder: missing, empty, or an installation of ours.
+  [[nodiscard]] bool InstallFolderUsable() const {
+    const FolderState state = ClassifyFolder(paths_.installPath.wstring(), registered_);
+    return state == FolderState::kMissing || state == FolderState::kEmpty || state == FolderState::kInstallation;
+  }
+
+  // The backup sibling holds a previous installation (the swap moves one there), or nothing.
+  [[nodiscard]] bool BackupUsable() const { return SiblingUsable(paths_.backupDir); }
+
+  // The temporary sibling is one this worker made (it carries the marker from its creation on); a tree
+  // left by an installer from before the marker is recognised by the launcher beside a registered folder.
+  [[nodiscard]] bool TempUsable() const { return SiblingUsable(paths_.tempDir); }
+
+ private:
+  bool SiblingUsable(const fs::path& sibling) const {
+    const FolderState state = ClassifyFolder(sibling.wstring(), L"");
+    if (state == FolderState::kMissing || state == FolderState::kEmpty || state == FolderState::kInstallation) {
+      return true;
+    }
+    return state == FolderState::kForeign && SameFolder(paths_.installPath.wstring(), registered_) &&
+           IsFileAt(sibling / kLauncherName);
+  }
+
+  const InstallPaths& paths_;
+  std::wstring registered_;
+};
+
+// Parent folders that did not exist before the run, from the install folder's parent up to the highest one
+// that was missing; removed again (when empty) after a failure.
+std::vector<fs::path> MissingParents(const fs::path& installPath) {
+  std::vector<fs::path> missing;
+  std::error_code error;
+  for (fs::path parent = installPath.parent_path(); parent.has_relative_path() && !fs::exists(parent, error);
+       parent = parent.parent_path()) {
+    if (error) break;
+    missing.push_back(parent);
+  }
+  return missing;
+}
+
+void RemoveCreatedParents(const std::vector<fs::path>& created) {
+  for (const fs::path& folder : created) {
+    std::error_code error;
+    if (!fs::exists(folder, error)) continue;
+    if (!fs::is_empty(folder, error) || !fs::remove(folder, error)) break;  // something else lives there now
+  }
+}
+
+// Collects the one failure of a run and writes its log line.
+class FailureReport {
+ public:
+  [[nodiscard]] bool Failed() const { return failure_->cause != FailureCause::kNone; }
+
+  void Set(FailureCause cause, const char* step, uint32_t systemError, const std::wstring& path) {
+    if (Failed()) return;  // the first failure is the cause; later ones follow from it
+    failure_->cause = cause;
+    failure_->systemError = systemError;
+    failure_->path = path;
+    const std::error_code error(static_cast<int>(systemError), std::system_category());
+    spdlog::error("安装失败，{}：{} (错误码: {}) {}", step, systemError != 0 ? ErrorText(error) : "", systemError,
+                  WideToUtf8(path));
+  }
+
+  void SetFromError(const char* step, const std::error_code& error, const std::wstring& path) {
+    const auto value = static_cast<uint32_t>(error.value());
+    Set(value != 0 ? CauseOfSystemError(value) : FailureCause::kOther, step, value, path);
+  }
+
+  void SetSpace(uint64_t required, uint64_t available, const std::wstring& path) {
+    if (Failed()) return;
+    failure_->requiredBytes = required;
+    failure_->availableBytes = available;
+    Set(FailureCause::kNotEnoughSpace, "检查磁盘空间", ERROR_DISK_FULL, path);
+    spdlog::error("磁盘空间不足：需要 {} 字节，可用 {} 字节", required, available);
+  }
+
+  void SetExtraction(const ExtractFailure& extract) {
+    if (Failed()) return;
+    failure_->cause = extract.cause == FailureCause::kNone ? FailureCause::kOther : extract.cause;
+    failure_->systemError = static_cast<uint32_t>(extract.errnoValue);
+    failure_->path = extract.entry;
+    spdlog::error("安装失败，解压：{} (errno: {}) 条目: \"{}\"", extract.libraryError, extract.errnoValue,
+                  WideToUtf8(extract.entry));
+  }
+
+  void PostTo(HWND window) {
+    const WPARAM cause = static_cast<WPARAM>(failure_->cause);
+    InstallFailure* details = failure_.release();
+    if (!::PostMessageW(window, WM_INSTALL_FAILED, cause, reinterpret_cast<LPARAM>(details))) delete details;
+  }
+
+ private:
+  std::unique_ptr<InstallFailure> failure_ = std::make_unique<InstallFailure>(InstallFailure{FailureCause::kNone, 0, 0, 0, {}});
+};
+
 }  // namespace
 
 void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const std::wstring& targetDir,
                       MoveDirectoryFunction move) noexcept {
   std::error_code errorSlot;
-  bool faulted = false;  // an exception in any step: the result is failure, and no file work follows it
-  auto run = [&](auto&& step) {
-    if (!RunGuarded(errorSlot, step)) faulted = true;
+  FailureReport report;
+  auto run = [&](const char* step, auto&& body) {
+    if (!RunGuarded(errorSlot, body)) report.SetFromError(step, errorSlot, targetDir);
   };
 
-  // 1. Stop running copies of the application.
-  run([] { KillRunningApp(); });
-
-  // 2. The install folder and its siblings. An earlier run that stopped between moving the old tree aside
-  //    and promoting the new one left the previous installation only in the backup: it goes back first.
   InstallPaths paths;
-  bool havePaths = false;
-  run([&] {
-    paths = InstallPaths::FromTarget(targetDir);
-    havePaths = true;
-    RestoreInterruptedSwap(paths, errorSlot, move);
-  });
+  std::vector<fs::path> createdParents;
+  Payload payload;
 
-  // 3-4. The payload; without it nothing else is done.
-  const Payload payload = FindPayload(resourceId);
-  if (!payload.data || payload.size == 0) {
-    ::PostMessageW(engine.notifyWindow, WM_INSTALL_FAILED, 0, 0);
+  // 1. Before anything is touched: the folder text, whose folders these are, the payload, and room for it.
+  run("检查安装目录", [&] {
+    const FolderCheck check = CheckInstallFolder(targetDir);
+    if (check.problem != FolderProblem::kNone || check.folder != targetDir) {
+      report.Set(FailureCause::kFolderNotUsable, "检查安装目录", 0, targetDir);
+      spdlog::error("安装路径不可用：{}", DescribeFolderProblem(check.problem));
+      return;
+    }
+    paths = InstallPaths::FromTarget(targetDir);
+    const FolderGuard guard(paths, RegisteredInstallLocation());
+    if (!guard.InstallFolderUsable()) {
+      report.Set(FailureCause::kFolderNotUsable, "检查安装目录", 0, paths.installPath.wstring());
+      spdlog::error("目标文件夹不是空文件夹，也不是 Quillon 的安装目录，未做任何改动");
+    } else if (!guard.BackupUsable()) {
+      report.Set(FailureCause::kFolderNotUsable, "检查备份目录", 0, paths.backupDir.wstring());
+    } else if (!guard.TempUsable()) {
+      report.Set(FailureCause::kFolderNotUsable, "检查临时目录", 0, paths.tempDir.wstring());
+    }
+  });
+  if (!report.Failed()) {
+    payload = FindPayload(resourceId);
+    if (!payload.data || payload.size == 0) report.Set(FailureCause::kDamagedInstaller, "读取安装包", 0, L"");
+  }
+  if (!report.Failed()) {
+    run("检查磁盘空间", [&] {
+      const std::optional<uint64_t> unpacked = PayloadUnpackedSize(payload.data, payload.size);
+      if (!unpacked) {
+        report.Set(FailureCause::kDamagedInstaller, "读取安装包", 0, L"");
+        return;
+      }
+      const uint64_t required = RequiredSpace(*unpacked);
+      const std::optional<uint64_t> available = FreeSpaceFor(paths.installPath.wstring());
+      if (!available) {
+        spdlog::warn("无法获取磁盘剩余空间，跳过空间检查");
+      } else if (*available < required) {
+        report.SetSpace(required, *available, paths.installPath.wstring());
+      }
+    });
+  }
+  if (report.Failed()) {
+    report.PostTo(engine.notifyWindow);
     return;
   }
 
-  // 5-7. Unpack into a fresh temporary folder; a failed extraction leaves the installation untouched.
+  // 2. Stop running copies of the application.
+  run("结束相关进程", [] { KillRunningApp(); });
+
+  // 3. An earlier run that stopped between moving the old tree aside and promoting the new one left the
+  //    previous installation only in the backup: it goes back first.
+  run("恢复中断的安装", [&] {
+    createdParents = MissingParents(paths.installPath);
+    if (!RestoreInterruptedSwap(paths, errorSlot, move)) {
+      report.SetFromError("恢复中断的安装", errorSlot, paths.backupDir.wstring());
+    }
+  });
+
+  // 4. Unpack into a fresh temporary folder that carries the marker from its creation on. A stale one goes
+  //    first; when it cannot, nothing is unpacked on top of its files.
   bool extracted = false;
-  if (havePaths && !faulted) {
-    run([&] {
-      if (fs::exists(paths.tempDir, errorSlot)) fs::remove_all(paths.tempDir, errorSlot);
-      fs::create_directories(paths.tempDir, errorSlot);
-      extracted = engine.ExtractPayload(payload.data, payload.size, paths.tempDir);
+  if (!report.Failed()) {
+    run("准备临时目录", [&] {
+      std::error_code error;
+      if (fs::exists(paths.tempDir, error)) fs::remove_all(paths.tempDir, error);
+      if (!error) fs::create_directories(paths.tempDir, error);
+      if (error) {
+        report.SetFromError("准备临时目录", error, paths.tempDir.wstring());
+        return;
+      }
+      if (!WriteInstallMarker(paths.tempDir.wstring(), GetProductVersion())) {
+        report.SetFromError("准备临时目录", std::error_code(static_cast<int>(::GetLastError()), std::system_category()),
+                            paths.tempDir.wstring());
+        return;
+      }
+      ExtractFailure extractFailure;
+      extracted = engine.ExtractPayload(payload.data, payload.size, paths.tempDir, &extractFailure);
+      if (!extracted) report.SetExtraction(extractFailure);
     });
-    if (!extracted) {
-      run([&] {
-        std::error_code ignored;
-        fs::remove_all(paths.tempDir, ignored);
-      });
+  }
+
+  // 5. Swap the new tree into place and grant permissions.
+  bool promoted = false;
+  if (extracted && !report.Failed()) {
+    run("替换安装目录", [&] {
+      promoted = PromoteDirectory(paths, errorSlot, move);
+      if (promoted) return;
+      // A folder that stays locked against renaming is almost always a file held open inside it.
+      const bool denied = errorSlot.value() == ERROR_ACCESS_DENIED;
+      if (denied) {
+        report.Set(FailureCause::kFilesInUse, "替换安装目录", ERROR_ACCESS_DENIED, paths.installPath.wstring());
+      } else {
+        report.SetFromError("替换安装目录", errorSlot, paths.installPath.wstring());
+      }
+    });
+  }
+
+  if (promoted && !report.Failed()) {
+    // 6. Registration and links describe the installation that is now in place.
+    run("写入卸载信息", [&] { engine.WriteUninstallEntry(); });
+    run("创建快捷方式", [&] { engine.CreateShortcuts(); });
+  } else {
+    // 7. Nothing half-done stays: the new tree goes (the swap has already put the old one back), and so do
+    //    the parent folders this run created.
+    if (!report.Failed()) report.Set(FailureCause::kOther, "安装", 0, targetDir);
+    std::error_code error;
+    if (!paths.tempDir.empty() && fs::exists(paths.tempDir, error)) {
+      fs::remove_all(paths.tempDir, error);
+      if (error) {
+        spdlog::error("删除临时目录失败: {} (错误码: {}) {}", ErrorText(error), error.value(),
+                      WideToUtf8(paths.tempDir.wstring()));
+      }
+    }
+    try {
+      RemoveCreatedParents(createdParents);
+    } catch (...) {
+      // Empty folders are all that can be left; the failure is reported either way.
     }
   }
 
-  // 8. Swap the new tree into place and grant permissions.
-  bool promoted = false;
-  if (extracted && !faulted) run([&] { promoted = PromoteDirectory(paths, errorSlot, move); });
-
-  // 9-10. Registration and links are (re)written whatever the outcome above.
-  run([&] { engine.WriteUninstallEntry(); });
-  run([&] { engine.CreateShortcuts(); });
-
-  // 11. Exactly one result message.
-  const bool succeeded = extracted && promoted && !faulted;
-  ::PostMessageW(engine.notifyWindow, succeeded ? WM_INSTALL_SUCCEEDED : WM_INSTALL_FAILED, 0, 0);
+  // 8. Exactly one result message.
+  if (report.Failed()) {
+    report.PostTo(engine.notifyWindow);
+  } else {
+    ::PostMessageW(engine.notifyWindow, WM_INSTALL_SUCCEEDED, 0, 0);
+  }
 }
 
 void InstallEngine::Install(uint16_t resourceId, std::wstring targetDir) const noexcept {

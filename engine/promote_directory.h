@@ -37,6 +37,10 @@ bool RestoreInterruptedSwap(const InstallPaths& paths, std::error_code& errorSlo
 // installation is moved back from the backup and the temporary tree is removed.
 bool PromoteDirectory(const InstallPaths& paths, std::error_code& errorSlot, MoveDirectoryFunction move);
 
-// Runs `icacls "<dir>" /grant Everyone:(OI)(CI)M /T /Q` from the search path and waits for it to end.
-// Whether it started or succeeded is not reported: without it the tree keeps its inherited permissions.
-void GrantEveryoneModify(std::wstring dir);
+// How long the permissions step may take before it is given up (icacls walks the whole tree).
+inline constexpr unsigned long kIcaclsTimeLimitMs = 120000;
+
+// Runs `icacls "<dir>" /grant Everyone:(OI)(CI)M /T /Q` from the search path and waits for it to end, at
+// most timeLimitMs (then it is stopped and a warning logged). Whether it started or succeeded is not
+// reported: without it the tree keeps its inherited permissions.
+void GrantEveryoneModify(std::wstring dir, unsigned long timeLimitMs = kIcaclsTimeLimitMs);

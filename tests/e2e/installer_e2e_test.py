@@ -14,11 +14,13 @@ import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 from pathlib import Path
 
 ARGS = None
+MARKER = "quillon_installation.ini"
 
 
 def load_driver(root):
@@ -110,7 +112,8 @@ class InstallerEndToEnd(unittest.TestCase):
             for name, sub in cmp.subdirs.items():
                 walk(sub, prefix + name + "/")
         walk(comparison)
-        self.assertEqual(mismatches, [], f"installed tree differs from the demo tree in {folder}")
+        # Beside the application's files, every installation carries the installer's marker.
+        self.assertEqual(mismatches, [MARKER], f"installed tree differs from the demo tree in {folder}")
         for suffix in ("_tmp_installing", "_old_backup"):
             self.assertFalse(Path(str(installed) + suffix).exists(), suffix)
 
@@ -291,6 +294,44 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assert_launcher_started(folder)
         self.assert_events(["upgrade_install_click", "upgrade_install_start",
                                           "upgrade_install_complete"])
+
+    def test_full_disk_upgrade(self):
+        """An upgrade whose new tree does not fit beside the old one fails before anything is touched: the
+        old installation stays byte for byte, no temporary folder is left, the log gives the cause with its
+        figures, the exit code says "not enough space", and the old application still starts."""
+        d, s = self.d, self.session
+        mount = Path(tempfile.mkdtemp(prefix="quillon-small-disk-"))
+        subprocess.run(["mount", "-t", "tmpfs", "-o", "size=16m", "tmpfs", str(mount)], check=True)
+        self.addCleanup(lambda: (subprocess.run(["umount", "-l", str(mount)]), mount.rmdir()))
+        drive = s.prefix / "dosdevices" / "t:"
+        if drive.is_symlink():
+            drive.unlink()
+        drive.symlink_to(mount)
+        self.addCleanup(drive.unlink)
+        folder = r"T:\vexor\Quillon"
+        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+               check=True)
+        staged = self.stage()
+        self.assertEqual(self.wait_exit(self.start(staged, "-update")), 0, self.log.text())
+        self.assert_launcher_started(folder)
+        s.probe("close", d.LAUNCHER_CLASS)
+        s.wait_window("gone", d.LAUNCHER_CLASS, timeout=30)
+
+        installed = mount / "vexor" / "Quillon"
+        before = {p.relative_to(mount): p.read_bytes() for p in sorted(mount.rglob("*")) if p.is_file()}
+        free = os.statvfs(mount)
+        filler = mount / "filler.bin"
+        with open(filler, "wb") as out:
+            out.truncate(0)
+            out.write(b"\0" * (free.f_bavail * free.f_frsize - (1 << 20)))  # leave 1 MiB
+        process = self.start(staged, "-update")
+        self.assertEqual(self.wait_exit(process), 2, self.log.text())  # not enough space
+        after = {p.relative_to(mount): p.read_bytes() for p in sorted(mount.rglob("*"))
+                 if p.is_file() and p != filler}
+        self.assertEqual(after, before)
+        self.assertFalse(Path(str(installed) + "_tmp_installing").exists())
+        self.assertRegex(self.log.text(), r"磁盘空间不足：需要 \d+ 字节，可用 \d+ 字节")
+        self.assert_launcher_started(folder)
 
     def test_upgrade_marker_relaunch(self):
         """With the application's upgrade marker present, a normal start hands over to a copy of itself

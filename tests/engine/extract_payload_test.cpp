@@ -39,7 +39,8 @@ class ExtractPayloadTest : public ::testing::Test {
     payload_ = ReadFileBytes(Fixture(fixture));
     EXPECT_FALSE(payload_.empty()) << "missing fixture";
     const InstallEngine engine{collector_.Window(), target_.wstring()};
-    const bool result = engine.ExtractPayload(payload_.data(), static_cast<uint32_t>(payload_.size()), target_);
+    const bool result =
+        engine.ExtractPayload(payload_.data(), static_cast<uint32_t>(payload_.size()), target_, &failure_);
     collector_.Drain();
     return result;
   }
@@ -48,6 +49,7 @@ class ExtractPayloadTest : public ::testing::Test {
   fs::path target_ = base_.Path() / L"Quillon_tmp_installing";
   ProgressCollector collector_;
   std::string payload_;
+  ExtractFailure failure_;
 };
 
 // The packed tree both ways: a frame of known size (decoded once) and a streamed frame (read twice).
@@ -105,8 +107,10 @@ INSTANTIATE_TEST_SUITE_P(NotAnArchive, UnopenablePayloadTest,
 // installation.
 class DamagedPayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
-TEST_P(DamagedPayloadTest, ReportsFailure) {
+TEST_P(DamagedPayloadTest, ReportsADamagedInstaller) {
   EXPECT_FALSE(Extract(GetParam()));
+  EXPECT_EQ(failure_.cause, FailureCause::kDamagedInstaller);
+  EXPECT_FALSE(failure_.libraryError.empty());
   for (size_t i = 1; i < collector_.progress.size(); ++i) {
     EXPECT_LE(collector_.progress[i - 1].percent, collector_.progress[i].percent);
   }
@@ -130,7 +134,9 @@ TEST_P(HostilePayloadTest, RefusesTheEntryAndReportsFailure) {
       EXPECT_EQ(item.path().filename().wstring().rfind(L"quillon_evil", 0), std::wstring::npos) << item.path();
     }
   }
-  EXPECT_EQ(collector_.progress.size(), 3u);
+  // Extraction ends at the refused entry, the second of three.
+  EXPECT_EQ(collector_.progress.size(), 2u);
+  EXPECT_EQ(failure_.cause, FailureCause::kDamagedInstaller);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,7 +146,9 @@ INSTANTIATE_TEST_SUITE_P(
                       L"hostile_backslash_parent_path.tar.zst", L"hostile_symlink.tar.zst",
                       L"hostile_hardlink.tar.zst", L"hostile_fifo.tar.zst"));
 
-TEST_F(ExtractPayloadTest, UnwritableEntryReportsFailureAndTheRestIsWritten) {
+// The first entry that cannot be written ends the extraction with its name and the library's reason; the
+// tree is unusable from then on, so nothing after it is written.
+TEST_F(ExtractPayloadTest, UnwritableEntryEndsExtractionAndNamesTheEntry) {
   // A file held open without sharing can be neither replaced nor written, as under a security product.
   fs::create_directories(target_ / L"bin");
   std::ofstream(target_ / L"bin" / L"random.bin") << "held";
@@ -150,7 +158,10 @@ TEST_F(ExtractPayloadTest, UnwritableEntryReportsFailureAndTheRestIsWritten) {
   EXPECT_FALSE(Extract(L"tree.tar.zst"));
   held.Reset();
   EXPECT_EQ(ReadFileBytes(target_ / L"bin" / L"random.bin"), "held");
-  EXPECT_EQ(ReadFileBytes(target_ / L"data" / L"repeated.txt"), ReadFileBytes(Fixture(L"tree") / L"data" / L"repeated.txt"));
+  EXPECT_EQ(failure_.entry, L"bin/random.bin");
+  EXPECT_NE(failure_.cause, FailureCause::kNone);
+  EXPECT_FALSE(failure_.libraryError.empty());
+  EXPECT_EQ(collector_.progress.back().name, L"bin/random.bin");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "tests/support/temp_folder.h"
+#include "engine/folder_ownership.h"
 #include "engine/install_folder.h"
 
 namespace {
@@ -72,13 +73,64 @@ TEST(InstallFolderCheck, UsableFoldersComeBackWithoutBlanksAndTrailingSeparators
   EXPECT_EQ(check.problem, FolderProblem::kNone);
   EXPECT_EQ(check.folder, existing);
 
-  check = CheckInstallFolder(L"C:/Program Files (x86)/vexor/Quillon/");
-  EXPECT_EQ(check.problem, FolderProblem::kNone);
-  EXPECT_EQ(check.folder, L"C:/Program Files (x86)/vexor/Quillon");
+}
+
+// The checks that follow (whose folder it is, what the swap moves) must see the folder Windows would use,
+// so "/", "." and ".." are resolved on the text, and names Windows would silently change are refused.
+TEST(InstallFolderCheck, TextsAreNormalisedBeforeAnyCheck) {
+  const struct {
+    const wchar_t* text;
+    const wchar_t* folder;
+    FolderProblem problem;
+  } cases[] = {
+      {L"C:/Program Files (x86)/vexor/Quillon/", L"C:\\Program Files (x86)\\vexor\\Quillon", FolderProblem::kNone},
+      {L"C:\\Apps\\.\\vexor\\..\\Quillon", L"C:\\Apps\\Quillon", FolderProblem::kNone},
+      {L"C:\\Apps\\\\Quillon", L"C:\\Apps\\Quillon", FolderProblem::kNone},
+      {L"C:\\Apps\\..", L"C:\\", FolderProblem::kRoot},
+      {L"C:\\..\\Windows", L"", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\..\\..\\Quillon", L"", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\Quillon.", L"", FolderProblem::kInvalidName},
+      {L"C:\\Apps \\Quillon", L"", FolderProblem::kInvalidName},
+  };
+  for (const auto& c : cases) {
+    const FolderCheck check = CheckInstallFolder(c.text);
+    EXPECT_EQ(check.problem, c.problem) << c.text;
+    if (c.problem != FolderProblem::kInvalidName) {
+      EXPECT_EQ(check.folder, c.folder) << c.text;
+    }
+  }
 }
 
 TEST(InstallFolderPick, TheProductFolderFollowsThePickedOneWithoutDoubledSeparator) {
   EXPECT_EQ(AppendProductSubfolder(L"D:\\"), L"D:\\vexor\\Quillon");
   EXPECT_EQ(AppendProductSubfolder(L"D:\\Apps"), L"D:\\Apps\\vexor\\Quillon");
   EXPECT_EQ(AppendProductSubfolder(L"D:\\Apps\\"), L"D:\\Apps\\vexor\\Quillon");
+}
+
+// Whose folder it is decides whether the installer may move it: the marker, or the registered folder with
+// the launcher in it (an installation from before the marker). Everything else is the user's.
+TEST(FolderOwnership, OnlyMissingEmptyOrOurFoldersMayBeReplaced) {
+  TempFolder temp;
+  const std::filesystem::path base = temp.Path();
+  auto file = [](const std::filesystem::path& path) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << "x";
+  };
+  std::filesystem::create_directories(base / L"empty");
+  file(base / L"marked" / kInstallMarkerName);
+  file(base / L"registered" / kLauncherName);
+  file(base / L"launcher only" / kLauncherName);
+  file(base / L"users" / L"sub" / L"notes.txt");
+  file(base / L"a file");
+  const std::wstring registered = (base / L"REGISTERED").wstring() + L"\\";
+  const struct {
+    const wchar_t* name;
+    FolderState state;
+  } cases[] = {
+      {L"missing", FolderState::kMissing},      {L"empty", FolderState::kEmpty},
+      {L"marked", FolderState::kInstallation},  {L"registered", FolderState::kInstallation},
+      {L"launcher only", FolderState::kForeign}, {L"users", FolderState::kForeign},
+      {L"a file", FolderState::kForeign},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ClassifyFolder((base / c.name).wstring(), registered), c.state) << c.name;
 }

@@ -10,11 +10,13 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <stdexcept>
 #include <thread>
 
 #include "app/unique_resource.h"
+#include "engine/folder_ownership.h"
 #include "engine/install_engine.h"
 #include "engine/shortcuts.h"
 #include "engine/uninstall_entry.h"
@@ -114,11 +116,22 @@ class InstallWorkerTest : public ::testing::Test {
     collector_.Drain();
     EXPECT_EQ(collector_.succeeded + collector_.failed, 1);
     EXPECT_EQ(collector_.lateMessages, 0);
+    if (collector_.failed != 0) {
+      for (const LogLine& line : log_.Lines()) std::cerr << "  log: " << line.text << "\n";
+    }
   }
 
+  // An earlier installation of ours (it carries the installation marker) with a file to recognise it by.
   static void MakeTree(const fs::path& dir, const std::string& marker) {
     fs::create_directories(dir);
     std::ofstream(dir / L"marker.txt") << marker;
+    std::ofstream(dir / kInstallMarkerName) << "[Quillon]\r\n";
+  }
+  // A folder of the user's: documents, nothing of ours.
+  static void MakeUsersFolder(const fs::path& dir) {
+    fs::create_directories(dir / L"sub");
+    std::ofstream(dir / L"thesis.txt") << "thesis";
+    std::ofstream(dir / L"sub" / L"notes.txt") << "notes";
   }
   std::string Marker() const { return ReadFileBytes(installDir_ / L"marker.txt"); }
   bool NoSiblingsLeft() const {
@@ -139,7 +152,8 @@ TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
   Install();
   EXPECT_EQ(collector_.succeeded, 1);
 
-  const std::map<std::wstring, std::string> installed = Snapshot(installDir_);
+  std::map<std::wstring, std::string> installed = Snapshot(installDir_);
+  EXPECT_EQ(installed.erase(kInstallMarkerName), 1u) << "the installation carries its marker";
   EXPECT_EQ(installed, Snapshot(QUILLON_DEMO_TREE));
   ASSERT_EQ(collector_.progress.size(), installed.size());
   for (size_t i = 0; i < collector_.progress.size(); ++i) {
@@ -189,38 +203,96 @@ TEST_F(InstallWorkerTest, InterruptedSwapIsRepairedEvenWhenTheNewPayloadIsDamage
   MakeTree(backupDir_, "previous");  // an earlier run stopped after moving the old tree aside
   Install(kTruncatedPayload);
   EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller);
   EXPECT_EQ(Marker(), "previous");
   EXPECT_TRUE(NoSiblingsLeft());
-  // Registration and links are written after a failed extraction too.
-  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
-  EXPECT_TRUE(ReadShellLink(desktopLink_).loaded);
+  EXPECT_EQ(log_.Find(err, "安装失败，解压：").size(), 1u);
 }
 
 TEST_F(InstallWorkerTest, HostilePayloadLeavesThePreviousInstallationUntouched) {
   MakeTree(installDir_, "old");
   Install(kHostilePayload);
   EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(Snapshot(installDir_).size(), 1u);
+  EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller);
+  EXPECT_EQ(Snapshot(installDir_).size(), 2u);
   EXPECT_EQ(Marker(), "old");
   EXPECT_TRUE(NoSiblingsLeft());
 }
 
-TEST_F(InstallWorkerTest, MissingPayloadDoesNothingButStopTheApp) {
+// A failed first installation leaves no trace: no folder it created, no uninstall entry, no links.
+TEST_F(InstallWorkerTest, FailedFirstInstallationLeavesNothingBehind) {
+  for (const uint16_t payload : {kTruncatedPayload, kHostilePayload, kNoSuchResource}) {
+    Clean();
+    collector_.failed = 0;
+    Install(payload);
+    EXPECT_EQ(collector_.failed, 1) << payload;
+    EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller) << payload;
+    EXPECT_FALSE(fs::exists(installDir_.parent_path())) << payload;
+    EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>") << payload;
+    EXPECT_FALSE(fs::exists(desktopLink_)) << payload;
+    EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon")) << payload;
+  }
+}
+
+// Folders of the user's are never moved, replaced or deleted: not as the install folder, not where the
+// swap's siblings go. The worker refuses before it stops a process or unpacks anything.
+TEST_F(InstallWorkerTest, FoldersThatAreNotOursAreLeftAlone) {
+  const fs::path tempDir = installDir_.wstring() + L"_tmp_installing";
+  for (const fs::path& usersFolder : {installDir_, backupDir_, tempDir}) {
+    fs::remove_all(installDir_.parent_path());
+    MakeUsersFolder(usersFolder);
+    const auto before = Snapshot(installDir_.parent_path());
+    collector_.failed = 0;
+    collector_.progress.clear();
+    Install();
+    EXPECT_EQ(collector_.failed, 1) << usersFolder;
+    EXPECT_EQ(collector_.failure.cause, FailureCause::kFolderNotUsable) << usersFolder;
+    EXPECT_EQ(collector_.failure.path, usersFolder.wstring());
+    EXPECT_TRUE(collector_.progress.empty());
+    EXPECT_EQ(Snapshot(installDir_.parent_path()), before) << usersFolder;
+    EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>");
+  }
+  EXPECT_TRUE(log_.Find(info, "第一次Kill").empty());
+
+  // An installation from before the marker existed: the registered folder with the launcher in it.
+  fs::remove_all(installDir_.parent_path());
+  MakeUsersFolder(installDir_);
+  std::ofstream(installDir_ / kLauncherName) << "old launcher";
+  ASSERT_TRUE(SetUninstallValue(L"InstallLocation", (installDir_.wstring() + L"\\").c_str()));
+  collector_.failed = 0;
+  Install();
+  EXPECT_EQ(collector_.succeeded, 1);
+  EXPECT_FALSE(fs::exists(installDir_ / L"thesis.txt"));
+  EXPECT_TRUE(fs::exists(installDir_ / kInstallMarkerName));
+}
+
+// Texts that name a folder other than they show are refused by the worker as by the window.
+TEST_F(InstallWorkerTest, FolderTextsThatAreNotNormalAreRefused) {
+  const std::wstring base = installDir_.wstring();
+  for (const std::wstring& text : {base + L"\\..\\Quillon", base + L"/", base + L"\\.", base + L".", std::wstring(L"Quillon")}) {
+    collector_.failed = 0;
+    engine_.installDir = text;
+    Install();
+    EXPECT_EQ(collector_.failure.cause, FailureCause::kFolderNotUsable) << text;
+  }
+  EXPECT_FALSE(fs::exists(installDir_.parent_path()));
+}
+
+TEST_F(InstallWorkerTest, MissingPayloadDoesNothing) {
   Install(kNoSuchResource);
   EXPECT_EQ(collector_.failed, 1);
   EXPECT_TRUE(collector_.progress.empty());
   EXPECT_FALSE(fs::exists(installDir_.parent_path()));
-  EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>");
-  EXPECT_FALSE(fs::exists(desktopLink_));
-  EXPECT_EQ(log_.Lines().size(), 3u);  // the three sweeps
+  EXPECT_EQ(log_.Lines().size(), 1u);  // the failure, before anything was stopped or touched
 }
 
-TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsAnEmptyFolder) {
+TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsAFolderWithOnlyTheMarker) {
   Install(kEmptyArchive);
   EXPECT_EQ(collector_.succeeded, 1);
   EXPECT_TRUE(collector_.progress.empty());
-  EXPECT_TRUE(fs::is_directory(installDir_));
-  EXPECT_TRUE(fs::is_empty(installDir_));
+  const auto installed = Snapshot(installDir_);
+  ASSERT_EQ(installed.size(), 1u);
+  EXPECT_EQ(installed.begin()->first, kInstallMarkerName);
 }
 
 TEST_F(InstallWorkerTest, PromotionFailingForGoodRestoresThePreviousInstallationAndFails) {
@@ -228,11 +300,11 @@ TEST_F(InstallWorkerTest, PromotionFailingForGoodRestoresThePreviousInstallation
   moveFault = MoveFault::kAccessDenied;
   InstallWithMove(kPayloadResourceId, &FaultyMove);
   EXPECT_EQ(collector_.failed, 1);
+  EXPECT_EQ(collector_.failure.cause, FailureCause::kFilesInUse);
   EXPECT_EQ(Marker(), "old");
   EXPECT_TRUE(NoSiblingsLeft());
   EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: ").size(), 3u);
   EXPECT_TRUE(icacls_.Record().empty());
-  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
 }
 
 TEST_F(InstallWorkerTest, ExceptionInTheSwapIsLoggedAndReportedOnce) {

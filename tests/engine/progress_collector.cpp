@@ -1,6 +1,7 @@
 #include "tests/engine/progress_collector.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "engine/install_engine.h"
 
@@ -57,9 +58,13 @@ LRESULT CALLBACK ProgressCollector::Procedure(HWND window, UINT message, WPARAM 
     case WM_INSTALL_SUCCEEDED:
       ++self->succeeded;
       return 0;
-    case WM_INSTALL_FAILED:
+    case WM_INSTALL_FAILED: {
       ++self->failed;
+      const std::unique_ptr<InstallFailure> details(reinterpret_cast<InstallFailure*>(lParam));
+      if (details) self->failure = *details;
+      self->failure.cause = static_cast<FailureCause>(wParam);
       return 0;
+    }
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);
   }

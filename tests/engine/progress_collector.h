@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/install_failure.h"
+
 struct ProgressMessage {
   int percent = 0;
   std::wstring name;
@@ -27,6 +29,8 @@ class ProgressCollector {
   std::vector<ProgressMessage> progress;
   int succeeded = 0;
   int failed = 0;
+  // What the failure message carried (its wParam and details).
+  InstallFailure failure{FailureCause::kNone, 0, 0, 0, {}};
   // Worker messages that arrived after the first result message.
   int lateMessages = 0;
 
