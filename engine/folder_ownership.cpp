@@ -97,8 +97,7 @@ FailureCause CauseOfSystemError(uint32_t systemError) noexcept {
     case ERROR_PRIVILEGE_NOT_HELD:
     case ERROR_WRITE_PROTECT: return FailureCause::kNoPermission;
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-    case ERROR_DISK_QUOTA_EXCEEDED: return FailureCause::kNotEnoughSpace;
+    case ERROR_HANDLE_DISK_FULL: return FailureCause::kNotEnoughSpace;
     default: return FailureCause::kOther;
   }
 }
