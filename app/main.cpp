@@ -12,6 +12,7 @@
 
 #include "app/crash_handler.h"
 #include "app/logger.h"
+#include "app/single_instance.h"
 #include "app/system_info.h"
 #include "app/unique_resource.h"
 #include "app/upgrade_handover.h"
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr wchar_t kMainWindowClass[] = L"QuillonUpdateMainWnd";
 constexpr wchar_t kSkinArchive[] = L"quillon\\installer_skin.zip";
 constexpr WORD kSkinResourceId = 109;
 
@@ -61,12 +61,10 @@ void UnpackSkin() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLineText, int /*showCommand*/) {
-  // 1. One installer at a time: a second start only brings the first one's window forward.
-  if (HWND existing = ::FindWindowW(kMainWindowClass, nullptr)) {
-    if (::IsIconic(existing)) ::ShowWindow(existing, SW_RESTORE);
-    ::SetForegroundWindow(existing);
-    return 0;
-  }
+  // 1. One installer at a time: a second start only brings the first one's window forward. The claim is
+  // held until process exit, after the telemetry wait and the logging shutdown.
+  static InstallerInstance installer;
+  if (!installer.IsHeld()) return 0;
 
   // 2, 3. Logging, then crash capture; both live until process exit, where they are undone in reverse order.
   static LogGuard logGuard = InitLogger(GetExeFileName());
@@ -75,6 +73,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
   // 4, 5. Upgrade mode, or a hand-over to a copy of this program in upgrade mode.
   const bool isUpdate = HasUpdateArgument();
   if (!isUpdate && UpgradeMarkerPresent()) {
+    // The copy in upgrade mode must be able to claim the installer for itself, so the claim goes before
+    // it starts. Claiming only after this decision instead would let a start made while an installer
+    // runs get this far and spawn an upgrade copy beside the running worker; this way such a start never
+    // looks at the marker. A third start slipping in between release and relaunch is harmless: whichever
+    // of the two claims first is the one installer.
+    installer.Release();
     RelaunchInUpgradeMode(commandLineText != nullptr ? commandLineText : L"");
     return 0;
   }

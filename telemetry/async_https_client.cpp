@@ -52,17 +52,26 @@ AsyncHttpsClient::~AsyncHttpsClient() {
   Shutdown();
   // A request that outlived the wait still signals the event when it ends; closing the handle under it
   // could let that signal hit whatever object reuses the handle value. The process is exiting in that
-  // case, so the handle is left to the system.
-  if (pendingRequests_.load() > 0) (void)allDoneEvent_.Release();
+  // case, so the handle is left to the system (the lock beside it needs no teardown).
+  if (PendingRequests() > 0) (void)allDoneEvent_.Release();
 }
 
 void AsyncHttpsClient::BeginRequest() noexcept {
-  if (pendingRequests_.fetch_add(1) + 1 == 1) ::ResetEvent(allDoneEvent_.Get());
+  const std::lock_guard<std::mutex> lock(pendingMutex_);
+  if (++pendingRequests_ == 1) ::ResetEvent(allDoneEvent_.Get());
 }
 
 void AsyncHttpsClient::FinishRequest(RequestContext* context) noexcept {
-  if (pendingRequests_.fetch_sub(1) - 1 == 0) ::SetEvent(allDoneEvent_.Get());
+  {
+    const std::lock_guard<std::mutex> lock(pendingMutex_);
+    if (--pendingRequests_ == 0) ::SetEvent(allDoneEvent_.Get());
+  }
   delete context;
+}
+
+LONG AsyncHttpsClient::PendingRequests() noexcept {
+  const std::lock_guard<std::mutex> lock(pendingMutex_);
+  return pendingRequests_;
 }
 
 bool AsyncHttpsClient::SendRequest(const std::wstring& host, const std::wstring& path, const nlohmann::json& body,
@@ -145,10 +154,14 @@ void CALLBACK AsyncHttpsClient::OnStatus(HINTERNET handle, DWORD_PTR contextValu
 }
 
 void AsyncHttpsClient::Shutdown() {
-  const LONG pending = pendingRequests_.load();
-  if (pending > 0) {
+  // One budget for every call: the destructor's call at process exit only waits for what is left of it.
+  const ULONGLONG now = ::GetTickCount64();
+  if (shutdownDeadline_ == 0) shutdownDeadline_ = now + kShutdownWaitMs;
+  const DWORD remainingMs = shutdownDeadline_ > now ? static_cast<DWORD>(shutdownDeadline_ - now) : 0;
+  const LONG pending = PendingRequests();
+  if (pending > 0 && remainingMs > 0) {
     spdlog::info("正在关闭网络模块，等待 {} 个请求完成...", pending);
-    if (::WaitForSingleObject(allDoneEvent_.Get(), kShutdownWaitMs) == WAIT_TIMEOUT) {
+    if (::WaitForSingleObject(allDoneEvent_.Get(), remainingMs) == WAIT_TIMEOUT) {
       spdlog::warn("部分异步请求超时未返回，强制关闭句柄。");
     } else {
       spdlog::info("所有请求已完成");

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <functional>
+#include <mutex>
 #include <string>
 
 #include "app/unique_resource.h"
@@ -69,7 +70,8 @@ class AsyncHttpsClient {
   // Reports one usage event to the telemetry host; the result says whether the request was started.
   bool SendLog(const std::string& eventType, const std::string& eventName);
 
-  // Waits at most five seconds for the requests in flight, then closes the session. Later requests fail.
+  // Waits for the requests in flight, then closes the session; later requests fail. All calls together
+  // wait at most five seconds, counted from the first: the window's close and the process exit share it.
   void Shutdown();
 
  private:
@@ -77,10 +79,16 @@ class AsyncHttpsClient {
                                 DWORD infoLength);
   void BeginRequest() noexcept;
   void FinishRequest(RequestContext* context) noexcept;
+  LONG PendingRequests() noexcept;
 
   UniqueHinternet session_;
-  std::atomic<LONG> pendingRequests_{0};
+  // The count and the event change together under this lock, so the event is signalled exactly when the
+  // count is 0: a request starting on the caller's thread just as the last one ends on a WinHTTP thread
+  // cannot find its reset overtaken by that thread's late signal.
+  std::mutex pendingMutex_;
+  LONG pendingRequests_ = 0;
   UniqueHandle allDoneEvent_;
+  ULONGLONG shutdownDeadline_ = 0;  // GetTickCount64 value; 0 until the first Shutdown
   std::wstring productVersion_;
   std::wstring deviceId_;
 };

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/process_launch.h"
+#include "app/single_instance.h"
 #include "app/text_encoding.h"
 #include "telemetry/async_https_client.h"
 #include "ui/main_wnd.h"
@@ -41,6 +42,15 @@ void CMainWnd::StartInstall() {
 }
 
 LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == ShowInstallerWindowMessage()) {
+    // A later start asked for this window: it comes back in sight and to the front. A system close held
+    // back until the worker's result is dropped, since the user wants the window again.
+    if (closePending_) spdlog::info("安装窗口再次显示，安装结束后不再关闭");
+    closePending_ = false;
+    ::ShowWindow(window_, ::IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+    ::SetForegroundWindow(::GetLastActivePopup(window_));
+    return 0;
+  }
   switch (msg) {
     case WM_INSTALL_PROGRESS: {
       // The entry's name is not shown, only freed.

@@ -60,6 +60,7 @@ class Window:
         self.iconic = fields.get("iconic") == "1"
         self.enabled = fields.get("enabled") == "1"
         self.foreground = fields.get("foreground") == "1"
+        self.count = int(fields.get("windows", "0"))  # windows of the class
         self.left, self.top, self.right, self.bottom = (int(v) for v in fields.get("rect", "0,0,0,0").split(","))
 
     @property

@@ -138,6 +138,22 @@ class InstallerEndToEnd(unittest.TestCase):
             self.assertEqual(status, 0, f"{link} missing")
             self.assertIn(f"target={target}", text.splitlines(), link)
 
+    def install_until_gate(self, folder):
+        """Starts the gated installer, types folder into the customise view and installs; returns the staged
+        installer and its process once the worker waits at its permissions step."""
+        d, s = self.d, self.session
+        staged = self.stage(gate=True)
+        process = self.start(staged)
+        window = s.wait_window("visible")
+        s.click(window, "extend_btn")
+        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
+        s.click(expanded, "path_input")
+        s.key("ctrl+a")
+        s.type_text(folder)
+        s.click(expanded, "install_btn")
+        s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
+        return staged, process
+
     def assert_launcher_started(self, folder):
         launcher = self.session.wait_window("visible", self.d.LAUNCHER_CLASS, timeout=30)
         self.assertIn(f"OnInstallFinishBtnClick Process::LaunchProcess {folder}\\quillon_launcher.exe "
@@ -257,16 +273,7 @@ class InstallerEndToEnd(unittest.TestCase):
         with the folder completely swapped into place."""
         d, s = self.d, self.session
         folder = r"C:\E2E\vexor\Quillon"
-        staged = self.stage(gate=True)
-        process = self.start(staged)
-        window = s.wait_window("visible")
-        s.click(window, "extend_btn")
-        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
-        s.click(expanded, "path_input")
-        s.key("ctrl+a")
-        s.type_text(folder)
-        s.click(expanded, "install_btn")
-        s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
+        staged, process = self.install_until_gate(folder)
         s.key("alt+F4")
         s.wait_window("hidden", timeout=20)
         time.sleep(1)
@@ -351,10 +358,17 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assertTrue(self.marker.exists(), "the marker belongs to the application")
 
     def test_single_instance(self):
-        """A second start while the installer's window exists restores and activates that window only."""
+        """Two starts at the same moment give one installer; a later start while the installer's window
+        exists restores and activates that window only."""
         d, s = self.d, self.session
-        first = self.start(self.stage(self.product))
+        staged = self.stage(self.product)
+        starts = [self.start(staged), self.start(staged)]
         s.wait_window("visible")
+        s.wait_for(lambda: any(p.poll() is not None for p in starts), "one of the two starts to end")
+        codes = [p.poll() for p in starts]
+        self.assertCountEqual(codes, [0, None], "one start goes on, the other ends with 0")
+        first = starts[codes.index(None)]
+        self.assertEqual(s.window().count, 1)
         self.log.wait_for("isUpdate flag :0")
         minimised = s.probe("minimize", d.MAIN_CLASS)[1]
         self.assertIn("iconic=1", minimised)
@@ -368,6 +382,37 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assertEqual(self.log.text().count("isUpdate flag"), 1)
         s.probe("close", d.MAIN_CLASS)
         self.assertEqual(self.wait_exit(first), 0)
+
+    def test_second_start_during_installation(self):
+        """A start while the installation runs only brings the installer forward and starts no second
+        worker; after Alt+F4 hid the window it shows it again, and the installer then stays open past the
+        end of the installation instead of closing."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\vexor\Quillon"
+        staged, process = self.install_until_gate(folder)
+        for hide in (False, True):
+            if hide:
+                s.key("alt+F4")
+                s.wait_window("hidden", timeout=20)
+            second = self.start(staged)
+            self.assertEqual(self.wait_exit(second), 0)
+            window = s.window()
+            self.assertTrue(window.visible and not window.iconic, f"after hiding: {hide}")
+            self.assertEqual(window.count, 1)
+            self.assertIsNone(process.poll())
+        d.release_gate(staged)
+        self.log.wait_for("安装结果 :0", timeout=60)
+        # A close still pending would have destroyed the window while logging the result.
+        self.assertTrue(s.window().visible, "the window closed although a later start asked for it")
+        self.assertIsNone(process.poll())
+        log = self.log.text()
+        self.assertEqual(log.count("isUpdate flag"), 1)
+        self.assertEqual(log.count("安装结果"), 1)
+        s.probe("close", d.MAIN_CLASS)
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+        self.assert_events(["install_click", "install_start", "install_complete"])
 
     def test_crash_dump(self):
         """An access violation in an installer started from a folder with "logs" leaves the dump there."""

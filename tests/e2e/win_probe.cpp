@@ -1,5 +1,6 @@
 // win_probe.exe: what the end-to-end driver cannot see from X11, asked from inside the Wine session.
-//   window CLASS                      one line about the top-level window of that class, or "none"
+//   window CLASS                      one line about the top-level window of that class (with the number of
+//                                     such windows), or "none"
 //   wait CLASS visible|hidden|gone MS waits for that state (polling), prints the line; exit 1 on time-out
 //   minimize CLASS                    minimises the window
 //   close CLASS                       asks the window to close (WM_CLOSE)
@@ -24,12 +25,33 @@ struct WindowFacts {
   bool enabled = false;
   bool foreground = false;
   RECT rect{};
+  int count = 0;  // top-level windows of the class, hidden ones included
 };
+
+struct ClassSearch {
+  const wchar_t* className;
+  int count;
+};
+
+BOOL CALLBACK CountIfOfClass(HWND window, LPARAM lParam) {
+  auto* search = reinterpret_cast<ClassSearch*>(lParam);
+  wchar_t name[256] = {};
+  ::GetClassNameW(window, name, 256);
+  if (std::wcscmp(name, search->className) == 0) ++search->count;
+  return TRUE;
+}
+
+int CountWindows(const wchar_t* className) {
+  ClassSearch search{className, 0};
+  ::EnumWindows(&CountIfOfClass, reinterpret_cast<LPARAM>(&search));
+  return search.count;
+}
 
 WindowFacts Look(const wchar_t* className) {
   WindowFacts facts;
   facts.window = ::FindWindowW(className, nullptr);
   if (facts.window == nullptr) return facts;
+  facts.count = CountWindows(className);
   ::GetWindowThreadProcessId(facts.window, &facts.processId);
   facts.visible = ::IsWindowVisible(facts.window) != FALSE;
   facts.iconic = ::IsIconic(facts.window) != FALSE;
@@ -44,9 +66,9 @@ void Print(const WindowFacts& facts) {
     std::printf("none\n");
     return;
   }
-  std::printf("hwnd=%p pid=%lu visible=%d iconic=%d enabled=%d foreground=%d rect=%ld,%ld,%ld,%ld\n",
+  std::printf("hwnd=%p pid=%lu visible=%d iconic=%d enabled=%d foreground=%d rect=%ld,%ld,%ld,%ld windows=%d\n",
               static_cast<void*>(facts.window), facts.processId, facts.visible, facts.iconic, facts.enabled,
-              facts.foreground, facts.rect.left, facts.rect.top, facts.rect.right, facts.rect.bottom);
+              facts.foreground, facts.rect.left, facts.rect.top, facts.rect.right, facts.rect.bottom, facts.count);
 }
 
 bool Reached(const WindowFacts& facts, const wchar_t* state) {

@@ -166,6 +166,7 @@ TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
   ASSERT_TRUE(Send(client));
   const auto started = std::chrono::steady_clock::now();
   client.Shutdown();
+  client.Shutdown();  // as the destructor does at process exit: the five seconds are spent already
   const auto waited = std::chrono::steady_clock::now() - started;
 
   EXPECT_GE(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) - 50ms);
