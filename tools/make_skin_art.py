@@ -594,8 +594,15 @@ def box_background(mark):
     cx, cy, r = 44 * S, 74 * S, 14 * S
     paint(img, ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r)), (255, 255, 255, 40))
     paint(img, ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r), outline=1.4 * S), (255, 255, 255, 230))
-    mask, _ = text_mask(w, h, mark, 18 * S, (cx - 1, cy - 1, cx + 1, cy + 1), own_height=True, bold=1)
-    paint(img, mask, (255, 255, 255, 255))
+    if mark == "!":
+        # The font's exclamation mark reads like an "I" at this size: a bar and a dot instead.
+        paint(img, polyline_mask(w, h, [(cx, cy - r * 0.5), (cx, cy + r * 0.14)], 2.4 * S), (255, 255, 255, 255))
+        dot = 1.5 * S
+        paint(img, ellipse_mask(w, h, (cx - dot, cy + r * 0.45 - dot, cx + dot, cy + r * 0.45 + dot)),
+              (255, 255, 255, 255))
+    else:
+        mask, _ = text_mask(w, h, mark, 18 * S, (cx - 1, cy - 1, cx + 1, cy + 1), own_height=True, bold=1)
+        paint(img, mask, (255, 255, 255, 255))
     return round_corners(img, CORNER_RADIUS * S)
 
 

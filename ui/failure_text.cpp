@@ -33,6 +33,7 @@ std::wstring DescribeFailureForUser(const InstallFailure& failure) {
     case FailureCause::kOther:
       break;
   }
+  if (failure.systemError == 0) return L"安装时发生错误，请重试。";
   wchar_t text[96] = {};
   std::swprintf(text, 96, L"安装时发生错误（错误代码 %u），请重试。", static_cast<unsigned>(failure.systemError));
   return text;

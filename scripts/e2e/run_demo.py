@@ -11,6 +11,7 @@ links and the run's log.
 """
 
 import argparse
+import shutil
 import sys
 import time
 from pathlib import Path
@@ -70,6 +71,10 @@ def main():
     root = Path(args.root).resolve()
     session = driver.Session(root, args.build)
     shots = root / "bin" / "screenshots"
+    # The run installs into a folder of its own prefix. One left by an earlier run whose uninstall entry is
+    # gone (the end-to-end tests remove it) is no longer known as an installation, and the installer would
+    # rightly refuse it as the user's: each run starts without it.
+    shutil.rmtree(session.unix_path(FOLDER), ignore_errors=True)
 
     try:
         codes = [run_once(session, root, 144, shots)[0], run_failure(session, root, 144, shots)]

@@ -246,7 +246,7 @@ TEST_F(MainWindowTest, TheFailureViewNamesTheCauseAndTheProcessEndsWithItsCode) 
       {4, failure(FailureCause::kFolderNotUsable, 0, 0, 0), L"安装位置不可用", 5},
       {5, failure(FailureCause::kNoPermission, 0, 0, 5), L"没有写入安装位置的权限", 6},
       {6, failure(FailureCause::kOther, 0, 0, 1117), L"错误代码 1117", 7},
-      {0, nullptr, L"错误代码 0", 7},  // a failure that names no cause is still a failure
+      {0, nullptr, L"安装时发生错误，", 7},  // a failure that names no cause is still a failure
   };
   Open();
   for (const Case& c : cases) {
