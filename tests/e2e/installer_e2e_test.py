@@ -61,7 +61,10 @@ class InstallerEndToEnd(unittest.TestCase):
         self.marker = s.temp_folder() / "quillon" / "upgrade" / "quillon_upload.log"
         if self.marker.exists():
             self.marker.unlink()
-        shutil.rmtree(s.unix_path("C:\\E2E"), ignore_errors=True)
+        # The folders the cases install into. A folder left by an earlier case without its uninstall entry
+        # would count as the user's and be refused.
+        for folder in ("C:\\E2E", "C:\\Program Files (x86)\\vexor"):
+            shutil.rmtree(s.unix_path(folder), ignore_errors=True)
         self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
         self.log = d.LogReader(s.log_file())
         self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server")
