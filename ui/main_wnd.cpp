@@ -221,7 +221,8 @@ bool CMainWnd::AcceptInstallFolder() {
     auto notice = std::make_unique<CMsgBoxWnd>(
         foreign ? L"所选文件夹中已有其他文件，不是 Quillon 的安装位置。为保护这些文件，请选择空文件夹或新文件夹。"
                 : L"无法读取所选文件夹的内容，不能确定其中的文件是否属于 Quillon，请选择其他文件夹。");
-    notice->Create(window_, L"提示", WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+    notice->Create(window_, L"提示",
+                   WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
                    WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
     notice->CenterWindow();
     notice->ShowModal();

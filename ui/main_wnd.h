@@ -44,6 +44,8 @@ class CMainWnd : public Veneer::WindowImplBase {
   bool AcceptInstallFolder();
   void ShowFolderField();
   void StartInstall();
+  // The bar and the percentage above it.
+  void ShowProgress(int percent);
   void OnInstallResult(const InstallFailure* failure);
   void ShowFailureView(const InstallFailure& failure);
   // Upgrade mode after a failure: the old installation is still in place, so it is started again, but only

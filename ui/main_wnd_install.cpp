@@ -33,7 +33,7 @@ InstallFailure TakeFailure(WPARAM wParam, LPARAM lParam) {
   InstallFailure failure;
   if (details) {
     failure = *details;
-  } else if (wParam > static_cast<WPARAM>(FailureCause::kNone) && wParam <= static_cast<WPARAM>(FailureCause::kOther)) {
+  } else if (wParam <= static_cast<WPARAM>(FailureCause::kOther)) {
     failure.cause = static_cast<FailureCause>(wParam);
   }
   if (failure.cause == FailureCause::kNone) failure.cause = FailureCause::kOther;
@@ -50,12 +50,7 @@ void CMainWnd::StartInstall() {
   SetControlVisible(L"install_bottom_contaner", false);
   SetControlVisible(L"install_failed_bottom_contaner", false);
   SetControlVisible(L"installing_bottom_contaner", true);
-  // A retry starts again from nothing.
-  Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
-  if (auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr) {
-    progress->SetValue(0);
-  }
-  if (Veneer::CControlUI* number = paintManager_.FindControl(L"progress_num")) number->SetText(L"0%");
+  ShowProgress(0);  // a retry starts again from nothing
   SendEvent("pv", isUpdate ? "upgrade_install_start" : "install_start");
 
   Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
@@ -73,15 +68,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INSTALL_PROGRESS: {
       // The entry's name is not shown, only freed.
       delete reinterpret_cast<std::wstring*>(lParam);
-      Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
-      if (auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr) {
-        progress->SetValue(static_cast<int>(wParam));
-        if (Veneer::CControlUI* number = paintManager_.FindControl(L"progress_num")) {
-          wchar_t text[16] = {};
-          std::swprintf(text, 16, L"%d%%", static_cast<int>(wParam));
-          number->SetText(text);
-        }
-      }
+      ShowProgress(static_cast<int>(wParam));
       return 0;
     }
     case WM_INSTALL_SUCCEEDED:
@@ -113,6 +100,18 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
   }
   return WindowImplBase::HandleMessage(msg, wParam, lParam);
+}
+
+void CMainWnd::ShowProgress(int percent) {
+  Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
+  auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr;
+  if (progress == nullptr) return;
+  progress->SetValue(percent);
+  if (Veneer::CControlUI* number = paintManager_.FindControl(L"progress_num")) {
+    wchar_t text[16] = {};
+    std::swprintf(text, 16, L"%d%%", percent);
+    number->SetText(text);
+  }
 }
 
 void CMainWnd::OnInstallResult(const InstallFailure* failure) {
