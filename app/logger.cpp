@@ -18,6 +18,7 @@ namespace {
 
 constexpr size_t kQueueSize = 8192;
 constexpr char kPattern[] = "[%Y-%m-%d %H:%M:%S.%e] [%l] %v";
+constexpr wchar_t kLogFolder[] = L"quillon\\install logs\\";
 
 }  // namespace
 
@@ -29,15 +30,18 @@ std::string LogFileDate() {
   return text;
 }
 
+std::wstring LogFilePath(const std::wstring& exeFileName) {
+  const std::string date = LogFileDate();
+  return GetTempDirectory() + kLogFolder + exeFileName + std::wstring(date.begin(), date.end()) + L".log";
+}
+
 LogGuard InitLogger(const std::wstring& exeFileName) {
   const std::string name = WideToAnsi(exeFileName);
   try {
-    const std::wstring tempW = GetTempDirectory();
-    const std::string tempA = WideToAnsi(tempW);
-    const std::string filePath = tempA + "quillon\\install logs\\" + name + LogFileDate() + ".log";
+    const std::string filePath = WideToAnsi(LogFilePath(exeFileName));
 
     std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(tempW + L"quillon\\install logs"), ignored);
+    std::filesystem::create_directories(std::filesystem::path(GetTempDirectory() + kLogFolder), ignored);
 
     spdlog::init_thread_pool(kQueueSize, 1);
     spdlog::flush_every(std::chrono::seconds(1));

@@ -19,3 +19,7 @@ class LogGuard {
 
 // Date text of the log file name: the local date as "2026_12_05".
 std::string LogFileDate();
+
+// Today's log file of the executable exeFileName: the temporary folder + "quillon\install logs\" + exe
+// name + date + ".log". Shown to the user when an installation fails.
+std::wstring LogFilePath(const std::wstring& exeFileName);

@@ -1,6 +1,7 @@
 // QuillonSetup.exe: the installer's entry point. A second start hands focus to the running installer; a
 // normal start that finds the application's upgrade marker hands over to a copy of itself in upgrade mode;
-// otherwise the skin is unpacked for the toolkit and the main window runs until it is destroyed.
+// otherwise the skin is unpacked for the toolkit and the main window runs until it is destroyed, and its
+// outcome is the exit code.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -96,13 +97,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
   if (mainWnd->Create(nullptr, L"Quillon 安装程序",
                       WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0) == nullptr) {
     spdlog::error("CreateWindowExW failed: {}", ::GetLastError());
-    return 1;
+    return kExitSkinUnusable;
   }
-  mainWnd->CenterWindow();
-  mainWnd->ShowWindow(true, true);
+  // An upgrade that could not even start has already ended; its window closes without being seen.
+  if (mainWnd->GetInstallState() != -1) {
+    mainWnd->CenterWindow();
+    mainWnd->ShowWindow(true, true);
+  }
 
-  // 9. Until the main window is destroyed.
+  // 9. Until the main window is destroyed. The run's outcome is the exit code: 0 after success or a quit
+  //    before installing, the failure class's code after a failed installation.
   Veneer::CPaintManagerUI::MessageLoop();
   if (SUCCEEDED(ole)) ::OleUninitialize();
-  return 0;
+  return mainWnd->GetExitCode();
 }

@@ -44,6 +44,7 @@ FILL_MID = (50, 88, 194)
 FILL_END = (40, 142, 214)
 GLOW_CYAN = (120, 222, 255)
 GLOW_VIOLET = (150, 118, 240)
+WARNING = (236, 128, 36)        # the failure view's warning mark
 
 
 # ---------------------------------------------------------------------------------------------
@@ -567,15 +568,46 @@ def background_finish():
     return round_corners(img, CORNER_RADIUS * S)
 
 
-def background_messagebox():
+def background_failed():
+    """The failure view: the finish view's disc holding a warning mark instead of the tick, and the
+    title; the cause, the buttons and the log file's place are drawn by the window above it."""
+    img = backdrop(600, 467).crop((0, 0, 600 * S, 400 * S))
+    w, h = img.size
+    cx, cy, r = 300 * S, 112 * S, 36 * S
+    halo = ellipse_mask(w, h, (cx - r * 1.45, cy - r * 1.45, cx + r * 1.45, cy + r * 1.45))
+    paint(img, halo, (255, 255, 255, 34))
+    disc = ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r))
+    img.alpha_composite(soft_shadow(w, h, disc, 4 * S, 3 * S, 100))
+    paint(img, disc, vertical_gradient(w, h, (255, 255, 255, 255), (226, 236, 255, 255)))
+    paint(img, polyline_mask(w, h, [(cx, cy - r * 0.5), (cx, cy + r * 0.16)], 6.5 * S), WARNING)
+    dot = 3.8 * S
+    paint(img, ellipse_mask(w, h, (cx - dot, cy + r * 0.46 - dot, cx + dot, cy + r * 0.46 + dot)), WARNING)
+    mask, _ = text_mask(w, h, "安装失败", 26 * S, (0, 186 * S, w, 188 * S), tracking=3 * S)
+    paint(img, mask, (255, 255, 255, 255))
+    return round_corners(img, CORNER_RADIUS * S)
+
+
+def box_background(mark):
+    """The small box's background with its round mark: "?" for the quit question, "!" for a notice."""
     img = backdrop(380, 190, rings=False)
     w, h = img.size
     cx, cy, r = 44 * S, 74 * S, 14 * S
     paint(img, ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r)), (255, 255, 255, 40))
     paint(img, ellipse_mask(w, h, (cx - r, cy - r, cx + r, cy + r), outline=1.4 * S), (255, 255, 255, 230))
-    mask, _ = text_mask(w, h, "?", 18 * S, (cx - 1, cy - 1, cx + 1, cy + 1), own_height=True, bold=1)
-    paint(img, mask, (255, 255, 255, 255))
+    if mark == "!":
+        # The font's exclamation mark reads like an "I" at this size: a bar and a dot instead.
+        paint(img, polyline_mask(w, h, [(cx, cy - r * 0.5), (cx, cy + r * 0.14)], 2.4 * S), (255, 255, 255, 255))
+        dot = 1.5 * S
+        paint(img, ellipse_mask(w, h, (cx - dot, cy + r * 0.45 - dot, cx + dot, cy + r * 0.45 + dot)),
+              (255, 255, 255, 255))
+    else:
+        mask, _ = text_mask(w, h, mark, 18 * S, (cx - 1, cy - 1, cx + 1, cy + 1), own_height=True, bold=1)
+        paint(img, mask, (255, 255, 255, 255))
     return round_corners(img, CORNER_RADIUS * S)
+
+
+def background_messagebox():
+    return box_background("?")
 
 
 def background_uninstall():
@@ -678,6 +710,10 @@ def build_images():
         "un_continue.png": pill_button(534, 129, "继续使用", 17 * S, "primary"),
         "un_done.png": pill_button(534, 129, "完成", 17 * S, "primary"),
         "un_loading.png": progress_fill(1680, 18, (255, 214, 140, 255), (255, 255, 255, 255)),
+        "background_failed.png": background_failed(),
+        "button_retry.png": pill_button(420, 120, "重试", 16 * S, "primary"),
+        "button_failed_close.png": pill_button(420, 120, "关闭", 16 * S, "ghost"),
+        "background_notice.png": box_background("!"),
     }
 
 

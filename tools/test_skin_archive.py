@@ -19,7 +19,7 @@ from PIL import Image, ImageChops, ImageStat
 
 TOOLS = os.path.dirname(os.path.abspath(__file__))
 SKIN_SOURCE = os.environ.get("QUILLON_SKIN_SOURCE_DIR", os.path.join(os.path.dirname(TOOLS), "skin"))
-LAYOUTS = ("main.xml", "msg_box.xml", "main_uninstall.xml")
+LAYOUTS = ("main.xml", "msg_box.xml", "main_uninstall.xml", "notice_box.xml")
 
 # (entry, width, height, panes): panes is the number of equal state panes stacked top to bottom.
 IMAGES = [
@@ -42,6 +42,10 @@ IMAGES = [
     ("button_finish.png", 540, 528, 4),
     ("button_ok.png", 228, 336, 4),
     ("button_cancel.png", 228, 336, 4),
+    ("background_failed.png", 1800, 1200, 1),
+    ("button_retry.png", 420, 480, 4),
+    ("button_failed_close.png", 420, 480, 4),
+    ("background_notice.png", 1140, 570, 1),
 ]
 UNUSED_IMAGES = ["button111_setup_qq.png", "button_auto_start.png", "checkbox_setdefault.png",
                  "progressbar_foreground.bmp", "un_bg.png", "un_btn_ok.png", "un_cancle.png",
@@ -52,8 +56,10 @@ STORED = {"progressbar_background.png"}
 MAIN_NAMES = ["title", "min_btn", "close_btn", "background_img", "install_bottom_contaner", "install_btn",
               "qq_contact_btn", "agree_checkbox", "agreement_btn", "extend_btn", "path_input",
               "browse_path_btn", "installing_bottom_contaner", "progress_num", "progress_bkg",
-              "install_finish_bottom_contaner", "install_finish_btn"]
+              "install_finish_bottom_contaner", "install_finish_btn", "install_failed_bottom_contaner",
+              "failure_reason", "retry_btn", "failure_close_btn", "log_path"]
 MSGBOX_NAMES = ["msg_ok_btn", "msg_cancel_btn", "msg_close_btn"]
+NOTICE_NAMES = ["tips", "msg_ok_btn", "msg_close_btn"]
 # Element names the toolkit's factory answers to, as the skins use them.
 TOOLKIT_ELEMENTS = {"Window", "Font", "VerticalLayout", "HorizontalLayout", "Control", "Label", "Button",
                     "RichEdit", "Progress"}
@@ -102,8 +108,8 @@ def mean_difference(a, b):
 class ArchiveLayoutTest(unittest.TestCase):
     def test_entries_are_the_layouts_then_every_image_at_the_root(self):
         names = archive().namelist()
-        self.assertEqual(names[:3], list(LAYOUTS))
-        self.assertCountEqual(names[3:], [entry[0] for entry in IMAGES] + UNUSED_IMAGES)
+        self.assertEqual(names[:len(LAYOUTS)], list(LAYOUTS))
+        self.assertCountEqual(names[len(LAYOUTS):], [entry[0] for entry in IMAGES] + UNUSED_IMAGES)
         self.assertEqual(len({name.lower() for name in names}), len(names))
 
     def test_only_the_progress_track_is_stored(self):
@@ -171,7 +177,8 @@ class LayoutFileTest(unittest.TestCase):
         return raw.decode("utf-8"), ElementTree.fromstring(raw)
 
     def test_windows_find_every_control_they_look_up(self):
-        for name, expected in (("main.xml", MAIN_NAMES), ("msg_box.xml", MSGBOX_NAMES)):
+        for name, expected in (("main.xml", MAIN_NAMES), ("msg_box.xml", MSGBOX_NAMES),
+                               ("notice_box.xml", NOTICE_NAMES)):
             _, root = self.layout(name)
             names = [element.get("name") for element in root.iter() if element.get("name")]
             for control in expected:

@@ -17,6 +17,7 @@
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
 #include "telemetry/async_https_client.h"
+#include "engine/folder_ownership.h"
 #include "engine/install_folder.h"
 #include "ui/msg_box_wnd.h"
 #include "ui/web_page.h"
@@ -59,10 +60,17 @@ void CMainWnd::InitWindow() {
     std::swprintf(text, 128, L"Quillon V%ls 安装", GetProductVersion().c_str());
     title->SetText(text);
   }
-  if (isUpdate && AcceptInstallFolder()) {
-    SendEvent("click", "upgrade_install_click");
-    StartInstall();
+  if (!isUpdate) return;
+  if (!AcceptInstallFolder()) {
+    // Nothing has started and nothing is launched: the window closes unseen with the failure's code.
+    installState = -1;
+    exitCode_ = ExitCodeFor(FailureCause::kFolderNotUsable);
+    spdlog::error("升级失败：安装路径不可用，未安装，也未启动程序（退出码 {}）", exitCode_);
+    ::PostMessageW(window_, WM_CLOSE, 0, 0);
+    return;
   }
+  SendEvent("click", "upgrade_install_click");
+  StartInstall();
 }
 
 void CMainWnd::SetDefaultInstallPath() {
@@ -116,6 +124,10 @@ void CMainWnd::Notify(Veneer::NotifyRecord& msg) {
       }
     } else if (name == L"install_finish_btn") {
       OnInstallFinishBtnClick();
+    } else if (name == L"retry_btn") {
+      if (installState == -1) StartInstall();
+    } else if (name == L"failure_close_btn") {
+      OnCloseBtnClick();
     } else if (name == L"browse_path_btn") {
       OnBrowsePathBtnClick();
     }
@@ -190,14 +202,39 @@ bool CMainWnd::AcceptInstallFolder() {
   if (pathInput == nullptr) return true;
   const std::wstring text = pathInput->GetText();
   const FolderCheck check = CheckInstallFolder(text);
-  if (check.problem == FolderProblem::kNone) {
-    if (check.folder != text) pathInput->SetText(check.folder);
-    return true;
+  if (check.problem != FolderProblem::kNone) {
+    spdlog::warn("安装路径无效，未开始安装：\"{}\"（{}）", WideToUtf8(text), DescribeFolderProblem(check.problem));
+    ShowFolderField();
+    return false;
   }
-  spdlog::warn("安装路径无效，未开始安装：\"{}\"（{}）", WideToUtf8(text), DescribeFolderProblem(check.problem));
-  if (!expanded) OnExtendBtnClick();
-  pathInput->SetFocus();
+  if (check.folder != text) pathInput->SetText(check.folder);
+
+  // The installation replaces the folder as a whole, so a folder holding anything else than the application
+  // is never used: its files are the user's.
+  const FolderState state = ClassifyFolder(check.folder, RegisteredInstallLocation());
+  if (state != FolderState::kForeign && state != FolderState::kUnreadable) return true;
+  const bool foreign = state == FolderState::kForeign;
+  spdlog::warn("安装路径不可用，未开始安装：\"{}\"（{}）", WideToUtf8(check.folder),
+               foreign ? "文件夹中有不属于本程序的文件" : "文件夹的内容无法读取");
+  ShowFolderField();
+  if (!isUpdate) {
+    auto notice = std::make_unique<CMsgBoxWnd>(
+        foreign ? L"所选文件夹中已有其他文件，不是 Quillon 的安装位置。为保护这些文件，请选择空文件夹或新文件夹。"
+                : L"无法读取所选文件夹的内容，不能确定其中的文件是否属于 Quillon，请选择其他文件夹。");
+    notice->Create(window_, L"提示",
+                   WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                   WS_EX_WINDOWEDGE, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr);
+    notice->CenterWindow();
+    notice->ShowModal();
+    if (Veneer::CControlUI* field = paintManager_.FindControl(L"path_input")) field->SetFocus();
+  }
   return false;
+}
+
+void CMainWnd::ShowFolderField() {
+  if (isUpdate) return;  // nobody to show it to: the upgrade ends instead
+  if (!expanded) OnExtendBtnClick();
+  if (Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input")) pathInput->SetFocus();
 }
 
 void CMainWnd::SendEvent(const char* eventType, const char* eventName) {

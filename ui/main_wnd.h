@@ -1,12 +1,13 @@
-// CMainWnd: the installer's only top-level window. One control tree ("main.xml") holds four views: welcome,
-// customise (the same view, taller, showing the folder row), installing and finish. The window keeps the
-// user's choices, starts the install worker, turns its messages into progress and the finish view, reports
-// usage events, and launches the installed application at the end. In upgrade mode it installs at once and
-// closes after launching the application.
+// CMainWnd: the installer's only top-level window. One control tree ("main.xml") holds five views: welcome,
+// customise (the same view, taller, showing the folder row), installing, finish and failure. The window keeps
+// the user's choices, starts the install worker, turns its messages into progress and the finish or failure
+// view, reports usage events, and launches the installed application at the end. In upgrade mode it installs
+// at once and closes after launching the application. What the run ended with is the process's exit code.
 #pragma once
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/install_engine.h"
 #include "veneer/window_impl_base.h"
@@ -26,6 +27,9 @@ class CMainWnd : public Veneer::WindowImplBase {
   [[nodiscard]] bool IsAgreed() const { return agreed != 0; }
   [[nodiscard]] int GetInstallState() const { return installState; }
   [[nodiscard]] bool IsClosePending() const { return closePending_; }
+  // The process exit code the run has earned so far: 0 until an installation fails, then ExitCodeFor its
+  // cause, and 0 again after a retry that succeeds. Also the code of the quit message.
+  [[nodiscard]] int GetExitCode() const { return exitCode_; }
 
  private:
   void SetDefaultInstallPath();
@@ -33,11 +37,20 @@ class CMainWnd : public Veneer::WindowImplBase {
   void OnAgreeCheckboxClick();
   void OnBrowsePathBtnClick();
   void OnCloseBtnClick();
-  // Normalises the folder text and tells whether an installation may start with it. When it may not, the
-  // customise view is shown with the folder field focused and a warning is logged.
+  // Normalises the folder text and tells whether an installation may start with it: the text must name a
+  // folder Windows can create, and an existing folder must be empty or an installation of the application.
+  // When it may not, a warning is logged and, outside upgrade mode, the customise view is shown with the
+  // folder field focused; a folder that is not ours is also explained in a notice box.
   bool AcceptInstallFolder();
+  void ShowFolderField();
   void StartInstall();
-  void OnInstallResult(bool succeeded);
+  // The bar and the percentage above it.
+  void ShowProgress(int percent);
+  void OnInstallResult(const InstallFailure* failure);
+  void ShowFailureView(const InstallFailure& failure);
+  // Upgrade mode after a failure: the old installation is still in place, so it is started again, but only
+  // from a folder that is an installation of the application.
+  void EndUpgradeAfterFailure();
   void OnInstallFinishBtnClick();
   void SendEvent(const char* eventType, const char* eventName);
   void ResizeWindow(int logicalHeight);
@@ -49,8 +62,11 @@ class CMainWnd : public Veneer::WindowImplBase {
   int expanded = 0;
   int agreed = 1;
   int installState = 1;  // 1 not started, 2 installing, 0 succeeded, -1 failed
-  std::unique_ptr<InstallEngine> engine;
+  // Every worker's engine, the current one last. Kept for the rest of the process: a worker that has posted
+  // its result may still be returning.
+  std::vector<std::unique_ptr<InstallEngine>> engines;
   int isUpdate = 0;
+  int exitCode_ = 0;
   // A system close arrived while the worker was running: the window is hidden and closes on the result.
   bool closePending_ = false;
 };

@@ -5,12 +5,17 @@
 #include <spdlog/spdlog.h>
 
 #include <cwchar>
+#include <memory>
 #include <thread>
 
+#include "app/logger.h"
 #include "app/process_launch.h"
 #include "app/single_instance.h"
+#include "app/system_info.h"
 #include "app/text_encoding.h"
+#include "engine/folder_ownership.h"
 #include "telemetry/async_https_client.h"
+#include "ui/failure_text.h"
 #include "ui/main_wnd.h"
 #include "veneer/control.h"
 #include "veneer/progress.h"
@@ -20,6 +25,21 @@ namespace {
 constexpr wchar_t kInstallingBackground[] =
     L"file='background_installing.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFinishBackground[] = L"file='background_finish.png' gdiplus='true' source='0,0,1800,1200'";
+constexpr wchar_t kFailedBackground[] = L"file='background_failed.png' gdiplus='true' source='0,0,1800,1200'";
+
+// The cause and its details from a WM_INSTALL_FAILED; without details the cause alone, and a message that
+// names no cause counts as another error.
+InstallFailure TakeFailure(WPARAM wParam, LPARAM lParam) {
+  std::unique_ptr<InstallFailure> details(reinterpret_cast<InstallFailure*>(lParam));
+  InstallFailure failure;
+  if (details) {
+    failure = *details;
+  } else if (wParam <= static_cast<WPARAM>(FailureCause::kOther)) {
+    failure.cause = static_cast<FailureCause>(wParam);
+  }
+  if (failure.cause == FailureCause::kNone) failure.cause = FailureCause::kOther;
+  return failure;
+}
 
 }  // namespace
 
@@ -29,16 +49,19 @@ void CMainWnd::StartInstall() {
   SetBackground(kInstallingBackground);
   SetControlVisible(L"close_btn", false);
   SetControlVisible(L"install_bottom_contaner", false);
+  SetControlVisible(L"install_failed_bottom_contaner", false);
   SetControlVisible(L"installing_bottom_contaner", true);
+  ShowProgress(0);  // a retry starts again from nothing
   SendEvent("pv", isUpdate ? "upgrade_install_start" : "install_start");
 
   Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
   if (pathInput == nullptr) return;
   const std::wstring folder = pathInput->GetText();
-  engine = std::make_unique<InstallEngine>();
+  auto engine = std::make_unique<InstallEngine>();
   engine->notifyWindow = window_;
   engine->installDir = folder;
-  std::thread(&InstallEngine::Install, engine.get(), kPayloadResourceId, folder).detach();
+  engines.push_back(std::move(engine));
+  std::thread(&InstallEngine::Install, engines.back().get(), kPayloadResourceId, folder).detach();
 }
 
 LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -55,22 +78,20 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INSTALL_PROGRESS: {
       // The entry's name is not shown, only freed.
       delete reinterpret_cast<std::wstring*>(lParam);
-      Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
-      if (auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr) {
-        progress->SetValue(static_cast<int>(wParam));
-        if (Veneer::CControlUI* number = paintManager_.FindControl(L"progress_num")) {
-          wchar_t text[16] = {};
-          std::swprintf(text, 16, L"%d%%", static_cast<int>(wParam));
-          number->SetText(text);
-        }
-      }
+      ShowProgress(static_cast<int>(wParam));
       return 0;
     }
     case WM_INSTALL_SUCCEEDED:
-    case WM_INSTALL_FAILED:
-      OnInstallResult(msg == WM_INSTALL_SUCCEEDED);
+    case WM_INSTALL_FAILED: {
+      if (msg == WM_INSTALL_SUCCEEDED) {
+        OnInstallResult(nullptr);
+      } else {
+        const InstallFailure failure = TakeFailure(wParam, lParam);
+        OnInstallResult(&failure);
+      }
       if (isUpdate || window_ == nullptr) return 0;
       break;
+    }
     case WM_CLOSE:
       // A system close (Alt+F4, the taskbar) while the worker runs would end the process between two steps
       // of the folder swap. The window goes out of sight instead and closes once the worker has finished.
@@ -83,7 +104,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_DESTROY:
       AsyncHttpsClient::GetInstance().Shutdown();
-      ::PostQuitMessage(0);
+      ::PostQuitMessage(exitCode_);
       break;
     default:
       break;
@@ -91,22 +112,70 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   return WindowImplBase::HandleMessage(msg, wParam, lParam);
 }
 
-void CMainWnd::OnInstallResult(bool succeeded) {
-  installState = succeeded ? 0 : -1;
+void CMainWnd::ShowProgress(int percent) {
+  Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
+  auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr;
+  if (progress == nullptr) return;
+  progress->SetValue(percent);
+  if (Veneer::CControlUI* number = paintManager_.FindControl(L"progress_num")) {
+    wchar_t text[16] = {};
+    std::swprintf(text, 16, L"%d%%", percent);
+    number->SetText(text);
+  }
+}
+
+void CMainWnd::OnInstallResult(const InstallFailure* failure) {
+  installState = failure == nullptr ? 0 : -1;
+  exitCode_ = failure == nullptr ? 0 : ExitCodeFor(failure->cause);
   spdlog::info("安装结果 :{}", installState);
+  if (failure != nullptr) {
+    spdlog::error("安装失败：原因 {}，系统错误 {}，路径 \"{}\"，需要 {} 字节，可用 {} 字节（退出码 {}）",
+                  static_cast<int>(failure->cause), failure->systemError, WideToUtf8(failure->path),
+                  failure->requiredBytes, failure->availableBytes, exitCode_);
+  }
   SendEvent("click", isUpdate ? "upgrade_install_complete" : "install_complete");
   if (isUpdate) {
-    OnInstallFinishBtnClick();
+    if (failure == nullptr) {
+      OnInstallFinishBtnClick();
+    } else {
+      EndUpgradeAfterFailure();
+    }
     return;
   }
   if (closePending_) {
     ::DestroyWindow(window_);
     return;
   }
-  SetBackground(kFinishBackground);
   SetControlVisible(L"close_btn", true);
   SetControlVisible(L"installing_bottom_contaner", false);
+  if (failure != nullptr) {
+    ShowFailureView(*failure);
+    return;
+  }
+  SetBackground(kFinishBackground);
   SetControlVisible(L"install_finish_bottom_contaner", true);
+}
+
+void CMainWnd::ShowFailureView(const InstallFailure& failure) {
+  SetBackground(kFailedBackground);
+  if (Veneer::CControlUI* reason = paintManager_.FindControl(L"failure_reason")) {
+    reason->SetText(DescribeFailureForUser(failure));
+  }
+  if (Veneer::CControlUI* logPath = paintManager_.FindControl(L"log_path")) {
+    logPath->SetText(L"日志文件：" + LogFilePath(GetExeFileName()));
+  }
+  SetControlVisible(L"install_failed_bottom_contaner", true);
+}
+
+void CMainWnd::EndUpgradeAfterFailure() {
+  Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
+  const std::wstring folder = pathInput != nullptr ? pathInput->GetText() : std::wstring();
+  if (pathInput != nullptr && ClassifyFolder(folder, RegisteredInstallLocation()) == FolderState::kInstallation) {
+    OnInstallFinishBtnClick();
+    return;
+  }
+  spdlog::error("升级失败，\"{}\" 不是 Quillon 的安装文件夹，不启动程序", WideToUtf8(folder));
+  ::DestroyWindow(window_);
 }
 
 void CMainWnd::OnInstallFinishBtnClick() {

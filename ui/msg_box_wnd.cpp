@@ -2,7 +2,11 @@
 
 #include "veneer/control.h"
 
-void CMsgBoxWnd::InitWindow() { paintManager_.SetDPI(GetDpiAtPoint(1, 1)); }
+void CMsgBoxWnd::InitWindow() {
+  paintManager_.SetDPI(GetDpiAtPoint(1, 1));
+  if (notice_.empty()) return;
+  if (Veneer::CControlUI* tips = paintManager_.FindControl(L"tips")) tips->SetText(notice_);
+}
 
 void CMsgBoxWnd::Notify(Veneer::NotifyRecord& msg) {
   if (msg.type == L"click" && msg.sender != nullptr) {

@@ -36,12 +36,20 @@ MAIN_POINTS = {
     "path_input": (292, 434),
     "browse_path_btn": (542, 432),
     "install_finish_btn": (300, 326),
+    "retry_btn": (220, 300),
+    "failure_close_btn": (380, 300),
 }
 MSGBOX_POINTS = {
     "msg_close_btn": (365, 15),
     "msg_ok_btn": (238, 161),
     "msg_cancel_btn": (329, 161),
 }
+# The notice box (same window class and size as the quit box) has only OK, where the quit box has cancel.
+NOTICE_POINTS = {
+    "msg_close_btn": (365, 15),
+    "msg_ok_btn": (329, 161),
+}
+ZSTD_MAGIC = bytes.fromhex("28B52FFD")
 
 
 class DriverError(AssertionError):
@@ -242,19 +250,41 @@ class Session:
         self.xdotool("mousemove", 1915, 1075)
 
 
-def stage_installer(session, exe, folder, gate=False, logs=False):
+def stage_installer(session, exe, folder, gate=False, logs=False, damaged=False):
     """Copies the installer into a fresh folder of its own; with gate, an icacls.exe beside it holds the
-    install worker at its permissions step until release_gate; with logs, a "logs" folder for crash dumps."""
+    install worker at its permissions step until release_gate; with logs, a "logs" folder for crash dumps;
+    with damaged, the copy's payload is damaged (damage_payload)."""
     folder = Path(folder)
     shutil.rmtree(folder, ignore_errors=True)
     folder.mkdir(parents=True)
     staged = folder / "QuillonSetup.exe"
     shutil.copy2(exe, staged)
+    if damaged:
+        damage_payload(staged, session.build / "payload" / "payload.tar.zst")
     if gate:
         shutil.copy2(session.helpers / "icacls_gate.exe", folder / "icacls.exe")
     if logs:
         (folder / "logs").mkdir()
     return staged
+
+
+def damage_payload(exe, payload_file):
+    """Inverts 64 bytes in the middle of the payload resource of exe, keeping every size: the payload is the
+    Zstandard frame (magic 28 B5 2F FD) that starts with the same bytes as the build's payload file. The
+    decoder then meets a damaged block or a wrong checksum."""
+    exe, payload = Path(exe), Path(payload_file).read_bytes()
+    data = bytearray(exe.read_bytes())
+    if not payload.startswith(ZSTD_MAGIC):
+        raise DriverError(f"{payload_file} is not a Zstandard frame")
+    starts, at = [], data.find(payload[:64])
+    while at != -1:
+        starts.append(at)
+        at = data.find(payload[:64], at + 1)
+    if len(starts) != 1:
+        raise DriverError(f"payload frame of {exe} not found exactly once ({len(starts)})")
+    middle = starts[0] + len(payload) // 2
+    data[middle:middle + 64] = bytes(b ^ 0xFF for b in data[middle:middle + 64])
+    exe.write_bytes(bytes(data))
 
 
 def release_gate(staged):

@@ -3,11 +3,15 @@
 on the X display given in DISPLAY (scripts/run.sh starts a virtual one).
 
 For 150 % and then 100 % DPI: welcome view, the customise view with a typed folder, install, the
-installing view, the finish view -- each saved to bin/screenshots/ -- then the finish button. Afterwards
-it prints where the application was installed, the uninstall entry, the three links and the run's log.
+installing view, the finish view -- each saved to bin/screenshots/ -- then the finish button. Then, at the
+same DPI, a copy of the installer whose payload is damaged upgrades that installation: its failure view is
+saved too, and its close button ends it with the damaged installer's exit code while the installation
+stays as it was. Afterwards it prints where the application was installed, the uninstall entry, the three
+links and the run's log.
 """
 
 import argparse
+import shutil
 import sys
 import time
 from pathlib import Path
@@ -39,6 +43,26 @@ def run_once(session, root, dpi, shots):
     return code, log
 
 
+def run_failure(session, root, dpi, shots):
+    """A damaged installer over the installation: the failure view, then its close button."""
+    session.set_dpi(dpi)
+    staged = driver.stage_installer(session, root / "bin" / "QuillonSetup.exe",
+                                    session.build / "run-stage-damaged", damaged=True)
+    log = driver.LogReader(session.log_file())
+    print(f"== {dpi * 100 // 96} % DPI: a damaged installer -> install -> failure view", flush=True)
+    process = session.start(staged, cwd=str(staged.parent))
+    window = session.wait_window("visible")
+    session.click(window, "install_btn")  # the field proposes the installed folder
+    log.wait_for("安装结果 :", timeout=120)
+    time.sleep(0.5)
+    session.move_mouse_away()
+    session.screenshot(session.window(), shots / f"6_failure_{dpi * 100 // 96}.png")
+    session.click(window, "failure_close_btn")
+    code = process.wait(timeout=60)
+    print(f"   installer exit code {code}", flush=True)
+    return code
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", required=True)
@@ -47,10 +71,15 @@ def main():
     root = Path(args.root).resolve()
     session = driver.Session(root, args.build)
     shots = root / "bin" / "screenshots"
+    # The run installs into a folder of its own prefix. One left by an earlier run whose uninstall entry is
+    # gone (the end-to-end tests remove it) is no longer known as an installation, and the installer would
+    # rightly refuse it as the user's: each run starts without it.
+    shutil.rmtree(session.unix_path(FOLDER), ignore_errors=True)
 
     try:
-        run_once(session, root, 144, shots)
+        codes = [run_once(session, root, 144, shots)[0], run_failure(session, root, 144, shots)]
         code, log = run_once(session, root, 96, shots)
+        codes += [code, run_failure(session, root, 96, shots)]
     finally:
         session.set_dpi(96)
 
@@ -79,7 +108,8 @@ def main():
     print(f"Screenshots in {shots}:")
     for shot in sorted(shots.glob("*.png")):
         print(f"   {shot.name}")
-    return code
+    # The installations succeed (0), the damaged installer fails with a failure class's code.
+    return 0 if codes[0] == codes[2] == 0 and codes[1] > 1 and codes[3] > 1 else 1
 
 
 if __name__ == "__main__":

@@ -21,6 +21,17 @@ from pathlib import Path
 
 ARGS = None
 MARKER = "quillon_installation.ini"
+# ExitCodeFor (engine/install_failure.h) of the failure classes these cases meet.
+EXIT_DAMAGED_INSTALLER = 4
+EXIT_FOLDER_NOT_USABLE = 5
+LINKS = {
+    r"C:\users\Public\Desktop\Quillon.lnk": "quillon_launcher.exe",
+    r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\Quillon.lnk": "quillon_launcher.exe",
+    r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\卸载Quillon.lnk": "unins000.exe",
+}
+# A folder of the user's: the installer must never take it.
+USERS_FOLDER = r"C:\E2E\mine"
+USERS_FILES = {"thesis.txt": b"chapter one\r\n", "sub/notes.txt": b"remember the footnotes\r\n"}
 
 
 def load_driver(root):
@@ -52,7 +63,10 @@ class InstallerEndToEnd(unittest.TestCase):
         self.marker = s.temp_folder() / "quillon" / "upgrade" / "quillon_upload.log"
         if self.marker.exists():
             self.marker.unlink()
-        shutil.rmtree(s.unix_path("C:\\E2E"), ignore_errors=True)
+        # The folders the cases install into. A folder left by an earlier case without its uninstall entry
+        # would count as the user's and be refused.
+        for folder in ("C:\\E2E", "C:\\Program Files (x86)\\vexor"):
+            shutil.rmtree(s.unix_path(folder), ignore_errors=True)
         self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
         self.log = d.LogReader(s.log_file())
         self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server")
@@ -127,16 +141,33 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assertRegex(entry.get("DisplayVersion", ""), r"^\d+\.\d+\.\d+\.\d+$")
 
     def assert_links(self, folder):
-        expected = {
-            r"C:\users\Public\Desktop\Quillon.lnk": folder + "\\quillon_launcher.exe",
-            r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\Quillon.lnk":
-                folder + "\\quillon_launcher.exe",
-            r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\卸载Quillon.lnk": folder + "\\unins000.exe",
-        }
-        for link, target in expected.items():
+        for link, program in LINKS.items():
             status, text = self.session.probe("link", link)
             self.assertEqual(status, 0, f"{link} missing")
-            self.assertIn(f"target={target}", text.splitlines(), link)
+            self.assertIn(f"target={folder}\\{program}", text.splitlines(), link)
+
+    def make_users_folder(self):
+        root = self.session.unix_path(USERS_FOLDER)
+        for name, data in USERS_FILES.items():
+            (root / name).parent.mkdir(parents=True, exist_ok=True)
+            (root / name).write_bytes(data)
+
+    def assert_users_folder_intact(self):
+        root = self.session.unix_path(USERS_FOLDER)
+        found = {str(p.relative_to(root)): p.read_bytes() for p in root.rglob("*") if p.is_file()}
+        self.assertEqual(found, USERS_FILES)
+        for suffix in ("_tmp_installing", "_old_backup"):
+            self.assertFalse(Path(str(root) + suffix).exists(), suffix)
+
+    def type_folder(self, window, folder):
+        """Opens the customise view and types folder into the field; returns the taller window."""
+        s = self.session
+        s.click(window, "extend_btn")
+        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
+        s.click(expanded, "path_input")
+        s.key("ctrl+a")
+        s.type_text(folder)
+        return expanded
 
     def install_until_gate(self, folder):
         """Starts the gated installer, types folder into the customise view and installs; returns the staged
@@ -267,6 +298,63 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assert_events([])
         urls = (self.stage_dir / "opened_urls.txt").read_text().splitlines()
         self.assertEqual(urls, [ARGS.support_url, ARGS.agreement_url])
+
+    def test_users_folder_refused(self):
+        """A typed folder that holds the user's files starts nothing: a notice says why, the customise view
+        stays with the field, and the files stay as they were."""
+        d, s = self.d, self.session
+        self.make_users_folder()
+        process = self.start(self.stage())
+        expanded = self.type_folder(s.wait_window("visible"), USERS_FOLDER)
+        s.click(expanded, "install_btn")
+        box = s.wait_window("visible", d.MSGBOX_CLASS, timeout=20)
+        self.assertFalse(s.window(d.MAIN_CLASS).enabled, "the main window is disabled under the notice")
+        self.log.wait_for(f'安装路径不可用，未开始安装："{USERS_FOLDER}"', timeout=20)
+        s.click(box, "msg_ok_btn", d.NOTICE_POINTS, 380)
+        s.wait_window("gone", d.MSGBOX_CLASS, timeout=20)
+        self.assertEqual(s.window().height, 467, "the customise view shows the folder to correct")
+        self.assertNotIn("install_click", self.log.text())
+        s.key("alt+F4")
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assert_users_folder_intact()
+        self.assert_events([])
+
+    def test_update_into_users_folder_fails(self):
+        """"-update" with a registered folder that holds the user's files installs nothing, starts nothing
+        and ends with the code of an unusable folder."""
+        d, s = self.d, self.session
+        self.make_users_folder()
+        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", USERS_FOLDER, "/f",
+               check=True)
+        process = self.start(self.stage(), "-update")
+        self.assertEqual(self.wait_exit(process), EXIT_FOLDER_NOT_USABLE)
+        self.assert_users_folder_intact()
+        log = self.log.text()
+        self.assertIn("升级失败", log)
+        self.assertNotIn("安装结果", log)
+        self.assertNotIn("LaunchProcess", log)
+        self.assertFalse(s.window(d.LAUNCHER_CLASS).found)
+        self.assert_events([])
+
+    def test_damaged_installer_fails_and_leaves_nothing(self):
+        """A damaged payload ends on the failure view; its close button ends the process with the damaged
+        installer's code, and the machine holds nothing of the attempt: no entry, no links, no folders."""
+        d, s = self.d, self.session
+        for link in LINKS:
+            s.unix_path(link).unlink(missing_ok=True)
+        process = self.start(self.stage(damaged=True))
+        expanded = self.type_folder(s.wait_window("visible"), r"C:\E2E\vexor\Quillon")
+        s.click(expanded, "install_btn")
+        self.log.wait_for("安装结果 :-1", timeout=120)
+        window = s.window()
+        self.assertEqual(window.height, 400)
+        s.click(window, "failure_close_btn")
+        self.assertEqual(self.wait_exit(process), EXIT_DAMAGED_INSTALLER)
+        self.assertIsNone(s.uninstall_entry())
+        for link in LINKS:
+            self.assertNotEqual(s.probe("link", link)[0], 0, f"{link} left behind")
+        self.assertFalse(s.unix_path(r"C:\E2E").exists(), "folders left behind")
+        self.assert_events(["install_click", "install_start", "install_complete", "install_finish_close_click"])
 
     def test_system_close_during_installation(self):
         """Alt+F4 while the worker runs hides the window; the process ends only after the worker's result,
