@@ -26,8 +26,12 @@ std::optional<uint64_t> PayloadUnpackedSize(const void* data, uint32_t size) {
 }
 
 uint64_t RequiredSpace(uint64_t unpackedBytes) {
-  constexpr uint64_t kFixedMargin = 4ull << 20;
-  return unpackedBytes + unpackedBytes / 16 + kFixedMargin;
+  // Tar rounds every entry to 512 bytes, a volume to its cluster size (4 KiB mostly): a few percent for
+  // trees of small files, plus a little for the folders' records. A margin much larger would refuse disks
+  // the tree fits on; should the estimate fall short after all, extraction stops with a full disk and
+  // the worker removes what it wrote.
+  constexpr uint64_t kFixedMargin = 256ull << 10;
+  return unpackedBytes + unpackedBytes / 32 + kFixedMargin;
 }
 
 std::optional<uint64_t> FreeSpaceFor(const std::wstring& folder) {

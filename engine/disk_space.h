@@ -9,8 +9,8 @@
 // from the archive headers. Null when neither can be read (the archive is damaged).
 [[nodiscard]] std::optional<uint64_t> PayloadUnpackedSize(const void* data, uint32_t size);
 
-// What the new tree needs beside the old one: the unpacked archive plus a margin for cluster rounding,
-// the file system's own records and the log. The old tree stays until the swap, so it is not counted as free.
+// What the new tree needs beside the old one: the unpacked archive plus a margin for cluster rounding
+// and the file system's own records. The old tree stays until the swap, so it is not counted as free.
 [[nodiscard]] uint64_t RequiredSpace(uint64_t unpackedBytes);
 
 // Bytes free for this process on the volume that holds folder, asked at its nearest existing ancestor

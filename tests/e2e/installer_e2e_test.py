@@ -418,7 +418,7 @@ class InstallerEndToEnd(unittest.TestCase):
         filler = mount / "filler.bin"
         with open(filler, "wb") as out:
             out.truncate(0)
-            out.write(b"\0" * (free.f_bavail * free.f_frsize - (1 << 20)))  # leave 1 MiB
+            out.write(b"\0" * (free.f_bavail * free.f_frsize - (256 << 10)))  # leave 256 KiB
         process = self.start(staged, "-update")
         self.assertEqual(self.wait_exit(process), 2, self.log.text())  # not enough space
         after = {p.relative_to(mount): p.read_bytes() for p in sorted(mount.rglob("*"))
