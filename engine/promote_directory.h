@@ -40,7 +40,17 @@ bool PromoteDirectory(const InstallPaths& paths, std::error_code& errorSlot, Mov
 // How long the permissions step may take before it is given up (icacls walks the whole tree).
 inline constexpr unsigned long kIcaclsTimeLimitMs = 120000;
 
-// Runs `icacls "<dir>" /grant Everyone:(OI)(CI)M /T /Q` from the search path and waits for it to end, at
-// most timeLimitMs (then it is stopped and a warning logged). Whether it started or succeeded is not
-// reported: without it the tree keeps its inherited permissions.
+// Runs `"<icacls>" "<dir>" /grant Everyone:(OI)(CI)M /T /Q` and waits for it to end, at most timeLimitMs
+// (then it is stopped and a warning logged). Whether it succeeded is not reported: without it the tree keeps
+// its inherited permissions. The program is started by its full path, never looked up on the search path:
+// that search begins in the installer's own folder (typically Downloads) and the current directory, where
+// anyone could leave an icacls.exe to be run with administrator rights.
 void GrantEveryoneModify(std::wstring dir, unsigned long timeLimitMs = kIcaclsTimeLimitMs);
+
+// The icacls the permissions step starts: the system folder's (for this 32-bit process under WOW64 the
+// 32-bit system folder), unless a test build has named another. Empty when the system folder is unknown.
+[[nodiscard]] std::wstring IcaclsProgram();
+
+// Test builds only: names the program the permissions step starts instead of the system's icacls (a
+// recorder, or the end-to-end tests' gate); an empty text restores the system's. The product never calls it.
+void SetIcaclsProgramForTests(std::wstring program);

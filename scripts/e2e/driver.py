@@ -252,7 +252,8 @@ class Session:
 
 def stage_installer(session, exe, folder, gate=False, logs=False, damaged=False):
     """Copies the installer into a fresh folder of its own; with gate, an icacls.exe beside it holds the
-    install worker at its permissions step until release_gate; with logs, a "logs" folder for crash dumps;
+    install worker at its permissions step until release_gate (only the test and demo builds start it, see
+    tests/e2e/icacls_beside_installer.cpp); with logs, a "logs" folder for crash dumps;
     with damaged, the copy's payload is damaged (damage_payload)."""
     folder = Path(folder)
     shutil.rmtree(folder, ignore_errors=True)

@@ -434,7 +434,8 @@ class InstallerEndToEnd(unittest.TestCase):
         d, s = self.d, self.session
         self.marker.parent.mkdir(parents=True, exist_ok=True)
         self.marker.write_text("upgrade")
-        process = self.start(self.stage(self.product))
+        # An icacls.exe beside the product, as one planted in Downloads would be: never run.
+        process = self.start(self.stage(self.product, gate=True))
         self.assertEqual(self.wait_exit(process), 0)
         self.log.wait_for("isUpdate flag :1", timeout=60)
         text = self.log.text()
@@ -444,6 +445,7 @@ class InstallerEndToEnd(unittest.TestCase):
         folder = r"C:\Program Files (x86)\vexor\Quillon"
         self.assert_launcher_started(folder)
         self.assertTrue(self.marker.exists(), "the marker belongs to the application")
+        self.assertFalse((self.stage_dir / "icacls.log").exists(), "the product ran the icacls.exe beside it")
 
     def test_single_instance(self):
         """Two starts at the same moment give one installer; a later start while the installer's window

@@ -165,8 +165,7 @@ TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
   EXPECT_EQ(collector_.progress.back().percent, 100);
   EXPECT_TRUE(NoSiblingsLeft());
 
-  EXPECT_EQ(icacls_.Record(),
-            "icacls \"" + installDir_.u8string() + "\" /grant Everyone:(OI)(CI)M /T /Q\nfinished\n");
+  EXPECT_EQ(icacls_.Record(), icacls_.RecordFor(installDir_));
   EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
   EXPECT_EQ(InstalledValue(L"UninstallString"), installDir_.wstring() + L"\\unins000.exe");
   EXPECT_EQ(ReadShellLink(desktopLink_).target, installDir_.wstring() + L"\\quillon_launcher.exe");

@@ -53,10 +53,6 @@ class PromoteDirectoryTest : public ::testing::Test {
 
   bool Promote() { return PromoteDirectory(paths_, slot_, &ScriptedMove); }
 
-  std::string IcaclsLine() const {
-    return "icacls \"" + paths_.installPath.u8string() + "\" /grant Everyone:(OI)(CI)M /T /Q\nfinished\n";
-  }
-
   TempFolder base_{L"promote"};
   // Spaces in the folder name: icacls gets it inside quotes.
   InstallPaths paths_ = InstallPaths::FromTarget((base_.Path() / L"Vexor Apps" / L"Quillon").wstring());
@@ -73,7 +69,7 @@ TEST_F(PromoteDirectoryTest, FirstInstallMovesTheTreeIntoPlaceAndGrantsAccess) {
   EXPECT_FALSE(fs::exists(paths_.backupDir));
   EXPECT_TRUE(log_.Lines().empty());
   // The exact command line, and "finished": the swap waited for icacls to end.
-  EXPECT_EQ(icacls_.Record(), IcaclsLine());
+  EXPECT_EQ(icacls_.Record(), icacls_.RecordFor(paths_.installPath));
 }
 
 TEST_F(PromoteDirectoryTest, StaleBackupIsRemovedBeforeTheNewBackupIsMade) {
@@ -146,6 +142,17 @@ TEST_F(PromoteDirectoryTest, OldTreeThatCannotBeMovedAsideStaysInPlace) {
   EXPECT_EQ(log_.Find(err, "备份目录失败: ").size(), 1u);
   EXPECT_EQ(Marker(paths_.installPath), "old");
   EXPECT_FALSE(fs::exists(paths_.tempDir));
+}
+
+// The installer runs elevated from a folder anyone can write to (Downloads): an icacls.exe left where a
+// search of the program path looks before the system folders is never run; the system's icacls is.
+TEST(GrantEveryoneModifyTest, StartsTheSystemIcaclsNotOneOnTheSearchPath) {
+  TempFolder dir{L"grant"};
+  const RecordingIcacls planted(RecordingIcacls::Placement::kPlantedInCurrentDirectory);
+  CapturedLog log;
+  GrantEveryoneModify(dir.Path().wstring());
+  EXPECT_EQ(planted.Record(), "");
+  EXPECT_EQ(log.Texts(), std::vector<std::string>{}) << "the system's icacls should have started";
 }
 
 }  // namespace
