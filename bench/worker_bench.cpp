@@ -90,7 +90,7 @@ int wmain(int argc, wchar_t** argv) {
   Clean(paths);
   std::error_code slot;
   bool ok = true;
-  const double kill = Time([] { KillRunningApp(); });
+  const double kill = Time([&] { KillRunningApp({paths.installPath.wstring()}); });
   const double count = Time([&] { ok &= CountPayloadEntries(data, size).cleanEnd; });
   const double extract = Time([&] {
     fs::create_directories(paths.tempDir, slot);

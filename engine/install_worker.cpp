@@ -183,6 +183,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   };
 
   InstallPaths paths;
+  std::wstring registered;
   std::vector<fs::path> createdParents;
   Payload payload;
 
@@ -195,7 +196,8 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
       return;
     }
     paths = InstallPaths::FromTarget(targetDir);
-    const FolderGuard guard(paths, RegisteredInstallLocation());
+    registered = RegisteredInstallLocation();
+    const FolderGuard guard(paths, registered);
     if (!guard.InstallFolderUsable()) {
       report.Set(FailureCause::kFolderNotUsable, "检查安装目录", 0, paths.installPath.wstring());
       spdlog::error("目标文件夹不是空文件夹，也不是 Quillon 的安装目录，未做任何改动");
@@ -230,8 +232,13 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     return;
   }
 
-  // 2. Stop running copies of the application.
-  run("结束相关进程", [] { KillRunningApp(); });
+  // 2. Stop running copies of the application: those of the folder being replaced and of the earlier
+  //    installation, whose uninstall entry this one takes over. Same-named programs elsewhere are not ours.
+  run("结束相关进程", [&] {
+    std::vector<std::wstring> folders = {paths.installPath.wstring()};
+    if (!registered.empty()) folders.push_back(registered);
+    KillRunningApp(folders);
+  });
 
   // 3. An earlier run that stopped between moving the old tree aside and promoting the new one left the
   //    previous installation only in the backup: it goes back first.

@@ -13,16 +13,22 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 const std::vector<std::wstring> kApplicationNames = {L"quillon_launcher.exe", L"quillon.exe",
                                                      L"quillon_crosshair.exe", L"crashpad_handler.exe"};
 
 class KillRunningAppTest : public ::testing::Test {
  protected:
-  // Each copy in its own folder, so that names differing only in case can run side by side.
-  RunningCopy& Start(const std::wstring& name) {
-    copies_.push_back(std::make_unique<RunningCopy>(folder_.Path() / std::to_wstring(copies_.size()) / name));
-    EXPECT_TRUE(copies_.back()->Listed());
+  RunningCopy& StartAt(const fs::path& program) {
+    copies_.push_back(std::make_unique<RunningCopy>(program));
+    EXPECT_TRUE(copies_.back()->Listed()) << program;
     return *copies_.back();
+  }
+  // Each copy in its own folder below the test's folder, so that names differing only in case can run side
+  // by side.
+  RunningCopy& Start(const std::wstring& name) {
+    return StartAt(folder_.Path() / std::to_wstring(copies_.size()) / name);
   }
 
   TempFolder folder_{L"kill"};
@@ -36,26 +42,74 @@ TEST_F(KillRunningAppTest, EndsEveryWholeNameMatchIgnoringCaseAndCountsEach) {
   Start(L"quillon.exe");  // a second process of the same name
   const RunningCopy& onlyContainsAName = Start(L"quillon.exe.bak.exe");
 
-  EXPECT_EQ(KillProcessesByName(kApplicationNames), 6);
+  EXPECT_EQ(KillProcessesByName(kApplicationNames, {folder_.Path().wstring()}), 6);
   // Gone by the time the sweep returns: each ended process was waited for.
   for (size_t i = 0; i < 6; ++i) EXPECT_TRUE(copies_[i]->Terminated()) << "copy " << i;
   EXPECT_TRUE(onlyContainsAName.Running());
   EXPECT_EQ(log_.CountAtLevel(spdlog::level::warn), 0u);
 }
 
-TEST_F(KillRunningAppTest, ThreeSweepsLogTheirCounts) {
-  const RunningCopy& app = Start(L"quillon.exe");
-  const RunningCopy& crashHandler = Start(L"crashpad_handler.exe");
+// Only the programs of the folder being replaced and of the registered installation are the application's;
+// same-named programs elsewhere (every Chromium-based program ships a crashpad_handler.exe) belong to others.
+TEST_F(KillRunningAppTest, ThreeSweepsEndOnlyCopiesInTheApplicationsFolders) {
+  const fs::path apps = folder_.Path() / L"Apps";
+  const fs::path install = apps / L"Quillon";
+  const fs::path registered = folder_.Path() / L"Old" / L"Quillon";
+  struct Case {
+    fs::path program;
+    bool ended;
+  };
+  const Case cases[] = {
+      {install / L"quillon.exe", true},
+      {install / L"crashpad" / L"crashpad_handler.exe", true},  // below the folder
+      {registered / L"quillon_launcher.exe", true},
+      {apps / L"Quillon2" / L"quillon.exe", false},  // a sibling whose name starts with the folder's
+      {apps / L"Quillon_tmp_installing" / L"quillon_crosshair.exe", false},
+      {folder_.Path() / L"Chat" / L"crashpad_handler.exe", false},
+      {folder_.Path() / L"Chat" / L"quillon.exe", false},
+  };
+  for (const Case& c : cases) StartAt(c.program);
 
-  KillRunningApp();
-  EXPECT_TRUE(app.Terminated());
-  EXPECT_TRUE(crashHandler.Terminated());
+  // The folder texts as they may come: another letter case, a trailing separator, forward slashes.
+  std::wstring installText = install.wstring() + L"\\";
+  for (wchar_t& c : installText) c = static_cast<wchar_t>(::towupper(c));
+  std::wstring registeredText = registered.wstring();
+  for (wchar_t& c : registeredText) c = c == L'\\' ? L'/' : c;
+  KillRunningApp({installText, registeredText});
+
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(copies_[i]->Terminated(), cases[i].ended) << cases[i].program;
+    EXPECT_EQ(copies_[i]->Running(), !cases[i].ended) << cases[i].program;
+  }
   const std::vector<LogLine> lines = log_.Lines();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0].text, "第一次Kill 共关闭了 2 个相关进程");
+  EXPECT_EQ(lines[0].text, "第一次Kill 共关闭了 3 个相关进程");
   EXPECT_EQ(lines[1].text, "第二次Kill 共关闭了 0 个相关进程");
   EXPECT_EQ(lines[2].text, "第三次Kill 共关闭了 0 个相关进程");
   for (const LogLine& line : lines) EXPECT_EQ(line.level, spdlog::level::info);
+}
+
+// A folder that would take in a whole volume holds nothing; "." and ".." are resolved before comparing.
+TEST(ProgramIsInFoldersTest, ComparesWholeFolderPrefixes) {
+  struct Case {
+    const wchar_t* image;
+    const wchar_t* folder;
+    bool inside;
+  };
+  const Case cases[] = {
+      {L"C:\\Apps\\Quillon\\quillon.exe", L"c:\\apps\\quillon", true},
+      {L"C:\\Apps\\Quillon\\bin\\quillon.exe", L"C:\\Apps\\Other\\..\\Quillon\\.", true},
+      {L"C:\\Apps\\Quillon2\\quillon.exe", L"C:\\Apps\\Quillon", false},
+      {L"C:\\Apps\\Quillon.exe", L"C:\\Apps\\Quillon", false},
+      {L"C:\\Apps\\Quillon\\quillon.exe", L"C:\\Apps\\Quillon\\bin", false},
+      {L"C:\\quillon.exe", L"C:\\", false},
+      {L"C:\\Apps\\quillon.exe", L"C:", false},
+      {L"\\\\server\\share\\quillon.exe", L"\\\\server\\share\\", false},
+      {L"C:\\Apps\\Quillon\\quillon.exe", L"", false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ProgramIsInFolders(c.image, {c.folder}), c.inside) << c.image << " in " << c.folder;
+  }
 }
 
 }  // namespace
