@@ -205,7 +205,7 @@ TEST_F(Builder, SkinFileFromTheSkinArchive) {
     CPaintManagerUI::SetResourcePath(L"");
     if (source == 2) {
       EXPECT_EQ(root, nullptr);
-      EXPECT_EQ(builder.GetLastErrorMessage(), L"Error opening zip file");
+      EXPECT_EQ(std::wstring(builder.GetLastErrorMessage()), L"Error opening zip file");
       continue;
     }
     ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
