@@ -78,7 +78,8 @@ class ScopedCurrentFolder {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  TempFolder folder_{L"launch"};
+  // A blank and CJK in every path, as in "C:\Program Files (x86)", a user's name or a chosen folder.
+  TempFolder folder_{L"launch \u5b89\u88c5"};
   const fs::path probe_ = folder_.Path() / L"launch_probe.exe";
   const fs::path reportPath_ = folder_.Path() / L"report.txt";
   ScopedEnvironment reportVariable_{L"QUILLON_LAUNCH_REPORT", reportPath_.wstring()};
