@@ -1,7 +1,7 @@
 // QuillonSetup.exe: the installer's entry point. A second start hands focus to the running installer; a
 // normal start that finds the application's upgrade marker hands over to a copy of itself in upgrade mode;
-// otherwise the skin is unpacked for the toolkit and the main window runs until it is destroyed, and its
-// outcome is the exit code.
+// otherwise the toolkit reads the skin from the executable's resource and the main window runs until it is
+// destroyed, and its outcome is the exit code.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -15,14 +15,12 @@
 #include "app/logger.h"
 #include "app/single_instance.h"
 #include "app/system_info.h"
-#include "app/unique_resource.h"
 #include "app/upgrade_handover.h"
 #include "ui/main_wnd.h"
 #include "veneer/paint_manager.h"
 
 namespace {
 
-constexpr wchar_t kSkinArchive[] = L"quillon\\installer_skin.zip";
 constexpr WORD kSkinResourceId = 109;
 
 // True when an argument after the program name is "-update", ignoring letter case.
@@ -36,27 +34,18 @@ bool HasUpdateArgument() {
   return found;
 }
 
-// Writes the skin resource to the temporary folder and points the toolkit at it. When any step fails the
-// toolkit is left without an archive.
-void UnpackSkin() {
+// Points the toolkit at the skin resource where it lies in this executable's image, mapped as long as the
+// process runs. Nothing is written to disk and read back, where another program could swap the skin of
+// this elevated process. Without the resource the toolkit has no archive and the window cannot be built.
+void UseSkinResource() {
   HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
   if (resource == nullptr) return;
   HGLOBAL loaded = ::LoadResource(nullptr, resource);
   const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
   const DWORD size = ::SizeofResource(nullptr, resource);
-  if (bytes == nullptr) return;
-
-  const std::wstring archive = GetTempDirectory() + kSkinArchive;
-  DWORD written = 0;
-  {
-    UniqueFileHandle file(::CreateFileW(archive.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return;
-    if (!::WriteFile(file.Get(), bytes, size, &written, nullptr)) return;
-  }
-  if (written != size) return;
+  if (bytes == nullptr || size == 0) return;
   Veneer::CPaintManagerUI::SetResourcePath(L"");
-  Veneer::CPaintManagerUI::SetResourceZip(archive.c_str(), true, nullptr);
+  Veneer::CPaintManagerUI::SetResourceZip(bytes, size);
 }
 
 }  // namespace
@@ -87,7 +76,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
 
   // 6, 7. The toolkit's module and skin.
   Veneer::CPaintManagerUI::SetInstance(instance);
-  UnpackSkin();
+  UseSkinResource();
 
   // The folder picker and the rich edit field's clipboard need the thread in a single-threaded apartment.
   const HRESULT ole = ::OleInitialize(nullptr);

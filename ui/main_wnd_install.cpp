@@ -6,6 +6,7 @@
 
 #include <cwchar>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "app/logger.h"
@@ -22,6 +23,8 @@
 
 namespace {
 
+// Logged in place of the process id when the desktop's shell started the application.
+constexpr char kLaunchedByDesktopShell[] = "desktop-shell";
 constexpr wchar_t kInstallingBackground[] =
     L"file='background_installing.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFinishBackground[] = L"file='background_finish.png' gdiplus='true' source='0,0,1800,1200'";
@@ -182,7 +185,10 @@ void CMainWnd::OnInstallFinishBtnClick() {
   Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
   if (pathInput == nullptr) return;
   const std::wstring program = pathInput->GetText() + L"\\quillon_launcher.exe";
-  const DWORD processId = Process::LaunchProcess(program, L"");
-  spdlog::info("OnInstallFinishBtnClick Process::LaunchProcess {} {}", WideToUtf8(program), processId);
+  // The application runs with the signed-in user's rights, not the installer's; the desktop's shell starts
+  // it where there is one, and then no process id is known.
+  const Process::UserLaunch launch = Process::LaunchAsDesktopUser(program, L"");
+  spdlog::info("OnInstallFinishBtnClick Process::LaunchProcess {} {}", WideToUtf8(program),
+               launch.throughDesktopShell ? std::string(kLaunchedByDesktopShell) : std::to_string(launch.processId));
   ::DestroyWindow(window_);
 }

@@ -53,7 +53,7 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* name, int encoding) {
   Release();
   if (name == nullptr) return false;
   std::vector<uint8_t> bytes;
-  if (CPaintManagerUI::GetResourceZip().empty()) {
+  if (!CPaintManagerUI::HasResourceZip()) {
     const std::wstring path = CPaintManagerUI::GetResourcePath() + name;
     UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -196,7 +196,12 @@ class CPaintManagerUI {
   static void SetResourcePath(const wchar_t* path);
   static const std::wstring& GetResourcePath();
   static void SetResourceZip(const wchar_t* name, bool cached = false, const char* password = nullptr);
+  // The archive read where it lies in memory (a resource of the program): nothing is copied or written
+  // to disk. The bytes must stay valid and unchanged for as long as skin files or images may be loaded.
+  static void SetResourceZip(const void* bytes, size_t size);
   static const std::wstring& GetResourceZip();
+  // True when skin files are read from an archive (a file or memory) rather than the resource folder.
+  static bool HasResourceZip();
   static std::vector<CPaintManagerUI*>& GetManagers();
 
   // --- Control tree --------------------------------------------------------------------------------

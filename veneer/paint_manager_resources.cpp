@@ -28,14 +28,21 @@ void CPaintManagerUI::SetResourcePath(const wchar_t* path) {
 }
 const std::wstring& CPaintManagerUI::GetResourcePath() { return Shared().resourcePath; }
 
+namespace {
+
+void CloseCachedZip(SharedPaintState& shared) {
+  if (shared.zipCached && shared.zipHandle != nullptr) CloseZip(shared.zipHandle);
+  shared.zipHandle = nullptr;
+  shared.zipInMemory = false;
+}
+
+}  // namespace
+
 void CPaintManagerUI::SetResourceZip(const wchar_t* name, bool cached, const char* password) {
   SharedPaintState& shared = Shared();
   const std::wstring text = name != nullptr ? name : L"";
-  if (text == shared.resourceZip && cached == shared.zipCached) return;
-  if (shared.zipCached && shared.zipHandle != nullptr) {
-    CloseZip(shared.zipHandle);
-    shared.zipHandle = nullptr;
-  }
+  if (text == shared.resourceZip && cached == shared.zipCached && !shared.zipInMemory) return;
+  CloseCachedZip(shared);
   shared.resourceZip = text;
   shared.zipCached = cached;
   shared.zipPassword = password != nullptr ? password : "";
@@ -44,7 +51,22 @@ void CPaintManagerUI::SetResourceZip(const wchar_t* name, bool cached, const cha
     shared.zipHandle = OpenZip(path.c_str(), shared.zipPassword.c_str());
   }
 }
+
+void CPaintManagerUI::SetResourceZip(const void* bytes, size_t size) {
+  SharedPaintState& shared = Shared();
+  CloseCachedZip(shared);
+  shared.resourceZip.clear();
+  shared.zipPassword.clear();
+  // Opened once and kept, like a cached archive file; bytes that are no archive leave the handle null, so
+  // loads find nothing rather than falling back to the resource folder.
+  shared.zipCached = true;
+  shared.zipInMemory = true;
+  shared.zipHandle = OpenZipInPlace(bytes, size);
+}
+
 const std::wstring& CPaintManagerUI::GetResourceZip() { return Shared().resourceZip; }
+
+bool CPaintManagerUI::HasResourceZip() { return Shared().zipInMemory || !Shared().resourceZip.empty(); }
 
 CResourceZipScope::CResourceZipScope() {
   const SharedPaintState& shared = Shared();

@@ -17,6 +17,7 @@ struct SharedPaintState {
   std::wstring resourceZip;
   std::string zipPassword;
   bool zipCached = false;
+  bool zipInMemory = false;  // zipHandle reads the bytes handed to SetResourceZip; resourceZip is empty
   HZIP zipHandle = nullptr;
 
   CNameTable<std::unique_ptr<TFontInfo>> fonts;

@@ -135,7 +135,7 @@ bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
 
 bool CRenderEngine::LoadResourceFile(const std::wstring& name, std::vector<uint8_t>& bytes) {
   bytes.clear();
-  if (CPaintManagerUI::GetResourceZip().empty())
+  if (!CPaintManagerUI::HasResourceZip())
     return ReadWholeFile(CPaintManagerUI::GetResourcePath() + name, bytes);
   return ReadFromArchive(name, bytes);
 }

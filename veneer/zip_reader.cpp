@@ -20,7 +20,9 @@ struct ZipEntry {
 };
 
 struct ZipArchive {
-  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> copy;  // the bytes, unless the archive is read where its owner keeps it
+  const uint8_t* bytes = nullptr;
+  size_t size = 0;
   std::vector<ZipEntry> entries;
 };
 
@@ -70,11 +72,11 @@ std::wstring DecodeName(const uint8_t* p, size_t length, bool utf8) {
 }
 
 bool ReadDirectory(ZipArchive& zip) {
-  const std::vector<uint8_t>& b = zip.bytes;
-  if (b.size() < kEndOfDirectorySize) return false;
+  const uint8_t* b = zip.bytes;
+  if (zip.size < kEndOfDirectorySize) return false;
   // The end record sits in the last 22 bytes plus at most a 65535-byte comment.
-  size_t end = b.size() - kEndOfDirectorySize;
-  const size_t lowest = b.size() > kEndOfDirectorySize + 0xFFFF ? b.size() - kEndOfDirectorySize - 0xFFFF : 0;
+  size_t end = zip.size - kEndOfDirectorySize;
+  const size_t lowest = zip.size > kEndOfDirectorySize + 0xFFFF ? zip.size - kEndOfDirectorySize - 0xFFFF : 0;
   for (;; --end) {
     if (Read32(&b[end]) == kEndOfDirectorySignature) break;
     if (end == lowest) return false;
@@ -115,12 +117,35 @@ wchar_t FoldCase(wchar_t c) { return static_cast<wchar_t>(std::towlower(static_c
 
 }  // namespace
 
-HZIP OpenZipFromMemory(const void* bytes, size_t size, const char* /*password*/) {
-  if (bytes == nullptr || size == 0) return nullptr;
-  auto zip = std::make_unique<ZipArchive>();
-  zip->bytes.assign(static_cast<const uint8_t*>(bytes), static_cast<const uint8_t*>(bytes) + size);
-  if (!ReadDirectory(*zip)) return nullptr;
+namespace {
+
+// Reads the directory of an archive whose bytes are set; null when it is not an archive.
+HZIP Open(std::unique_ptr<ZipArchive> zip) {
+  if (zip->bytes == nullptr || zip->size == 0 || !ReadDirectory(*zip)) return nullptr;
   return zip.release();
+}
+
+HZIP OpenCopy(std::vector<uint8_t> bytes) {
+  auto zip = std::make_unique<ZipArchive>();
+  zip->copy = std::move(bytes);
+  zip->bytes = zip->copy.data();
+  zip->size = zip->copy.size();
+  return Open(std::move(zip));
+}
+
+}  // namespace
+
+HZIP OpenZipFromMemory(const void* bytes, size_t size, const char* /*password*/) {
+  if (bytes == nullptr) return nullptr;
+  const auto* first = static_cast<const uint8_t*>(bytes);
+  return OpenCopy(std::vector<uint8_t>(first, first + size));
+}
+
+HZIP OpenZipInPlace(const void* bytes, size_t size) {
+  auto zip = std::make_unique<ZipArchive>();
+  zip->bytes = static_cast<const uint8_t*>(bytes);
+  zip->size = size;
+  return Open(std::move(zip));
 }
 
 HZIP OpenZip(const wchar_t* file, const char* password) {
@@ -140,7 +165,7 @@ HZIP OpenZip(const wchar_t* file, const char* password) {
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed || bytes.empty()) return nullptr;
-  return OpenZipFromMemory(bytes.data(), bytes.size(), password);
+  return OpenCopy(std::move(bytes));
 }
 
 void CloseZip(HZIP zip) { delete zip; }
@@ -176,15 +201,15 @@ unsigned UnzipItem(HZIP zip, int index, void* buffer, unsigned size) {
   if (buffer == nullptr && size != 0) return kZipArgs;
   const ZipEntry& entry = zip->entries[index];
   if (entry.flags & 0x1) return kZipPassword;  // encrypted entries are not supported
-  const std::vector<uint8_t>& b = zip->bytes;
+  const uint8_t* b = zip->bytes;
 
   // The local header's own name and extra lengths decide where the data starts.
   const size_t header = entry.localHeaderOffset;
-  if (header > b.size() || b.size() - header < kLocalHeaderSize) return kZipCorrupt;
+  if (header > zip->size || zip->size - header < kLocalHeaderSize) return kZipCorrupt;
   if (Read32(&b[header]) != kLocalHeaderSignature) return kZipCorrupt;
   const size_t dataStart = header + kLocalHeaderSize + Read16(&b[header + 26]) + Read16(&b[header + 28]);
-  if (dataStart > b.size() || b.size() - dataStart < entry.compressedSize) return kZipCorrupt;
-  const uint8_t* data = b.data() + dataStart;
+  if (dataStart > zip->size || zip->size - dataStart < entry.compressedSize) return kZipCorrupt;
+  const uint8_t* data = b + dataStart;
   auto* out = static_cast<uint8_t*>(buffer);
 
   if (entry.method == 0) {

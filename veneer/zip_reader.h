@@ -32,6 +32,9 @@ struct ZipEntryInfo {
 HZIP OpenZip(const wchar_t* file, const char* password);
 // Opens an archive held in memory; the bytes are copied.
 HZIP OpenZipFromMemory(const void* bytes, size_t size, const char* password);
+// Opens an archive where it lies in memory, without copying it (such as a module's resource, which stays
+// mapped as long as the module is loaded): the bytes must stay valid and unchanged until CloseZip.
+HZIP OpenZipInPlace(const void* bytes, size_t size);
 // Looks an entry up by name; "\" and "/" are the same separator, and with ignoreCase letter case is
 // ignored. Yields the index and sizes in info. kZipNotFound when absent.
 unsigned FindZipItem(HZIP zip, const wchar_t* name, bool ignoreCase, ZipEntryInfo* info);

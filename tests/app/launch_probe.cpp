@@ -1,14 +1,17 @@
-// A child program for the process-launch tests. Started with QUILLON_LAUNCH_REPORT set, it writes what it
-// was started with (command line, folder, id, job membership, whether its starter had already ended) into
-// that file. Started with "launch" or "relaunch", it is the starter itself: it starts a copy of itself the
-// way the installer does and ends at once. The argument text to pass on follows " :: " unchanged.
+// A child program for the process-launch tests. It writes what it was started with (command line, folder,
+// id, parent's id, job membership, whether its starter had already ended) into the file QUILLON_LAUNCH_REPORT
+// names, or into "report.txt" beside itself when started by the desktop's shell, whose environment lacks
+// it. Started with "launch" or "relaunch", it is the starter itself: it starts a copy of itself the way the
+// installer does and ends at once. The argument text to pass on follows " :: " unchanged.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <string>
 
 #include "app/process_launch.h"
 #include "app/text_encoding.h"
+#include "app/unique_resource.h"
 #include "app/upgrade_handover.h"
 #include "tests/support/captured_log.h"
 
@@ -33,6 +36,17 @@ std::wstring PassedOnText() {
   return marker == std::wstring::npos ? std::wstring() : line.substr(marker + 4);
 }
 
+DWORD ParentProcessId() {
+  UniqueFileHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = snapshot && ::Process32FirstW(snapshot.Get(), &entry); more;
+       more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) return entry.th32ParentProcessID;
+  }
+  return 0;
+}
+
 // Waits for the starter named in QUILLON_LAUNCH_WAIT_FOR to end; "none" when there is no starter to watch.
 std::string StarterState() {
   const std::wstring starter = Environment(L"QUILLON_LAUNCH_WAIT_FOR");
@@ -52,6 +66,7 @@ int WriteReport(const std::wstring& reportPath) {
   const std::string starter = StarterState();
   const std::string report = "command=" + WideToUtf8(::GetCommandLineW()) + "\n" + "folder=" + WideToUtf8(folder) +
                              "\n" + "pid=" + std::to_string(::GetCurrentProcessId()) + "\n" +
+                             "parent=" + std::to_string(ParentProcessId()) + "\n" +
                              "job=" + (inJob ? "1" : "0") + "\n" + "starter=" + starter + "\n";
   // Written beside the report and renamed into place, so that a reader never sees half of it.
   const std::wstring partial = reportPath + L".partial";
@@ -99,5 +114,7 @@ int wmain(int argc, wchar_t** argv) {
     return 0;
   }
   const std::wstring reportPath = Environment(L"QUILLON_LAUNCH_REPORT");
-  return reportPath.empty() ? 2 : WriteReport(reportPath);
+  if (!reportPath.empty()) return WriteReport(reportPath);
+  const std::wstring self = OwnPath();
+  return WriteReport(self.substr(0, self.find_last_of(L'\\') + 1) + L"report.txt");
 }

@@ -3,6 +3,7 @@
 #include "app/process_launch.h"
 
 #include <windows.h>
+#include <ole2.h>
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/scope_exit.h"
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
 #include "app/upgrade_handover.h"
@@ -76,7 +78,8 @@ class ScopedCurrentFolder {
 
 class LaunchTest : public ::testing::Test {
  protected:
-  TempFolder folder_{L"launch"};
+  // A blank and CJK in every path, as in "C:\Program Files (x86)", a user's name or a chosen folder.
+  TempFolder folder_{L"launch \u5b89\u88c5"};
   const fs::path probe_ = folder_.Path() / L"launch_probe.exe";
   const fs::path reportPath_ = folder_.Path() / L"report.txt";
   ScopedEnvironment reportVariable_{L"QUILLON_LAUNCH_REPORT", reportPath_.wstring()};
@@ -179,6 +182,45 @@ TEST_F(LaunchTest, DetachedProgramBreaksAwayFromTheStartersJobWhereTheJobAllowsI
   Report report = AwaitReport(reportPath_);
   EXPECT_EQ(report["pid"], std::to_string(confined));
   EXPECT_EQ(report["job"], "1");
+}
+
+// For the signed-in user the desktop's shell (Wine's desktop has one as well) starts the program: not as
+// this process's child, in the program's folder, with the text. Where it cannot, a warning names the step
+// that failed, and the program starts directly as this process's child, its id known.
+TEST_F(LaunchTest, ProgramForTheUserStartsThroughTheDesktopShellElseDirectlyAfterAWarning) {
+  const HRESULT ole = ::OleInitialize(nullptr);
+  const auto uninitialize = MakeScopeExit([ole] {
+    if (SUCCEEDED(ole)) ::OleUninitialize();
+  });
+  const std::string self = std::to_string(::GetCurrentProcessId());
+  const Process::DesktopShellFinder noDesktopShell = [](IShellDispatch2** shell, const char** failedStep) {
+    *shell = nullptr;
+    *failedStep = "IShellWindows::FindWindowSW";
+    return E_FAIL;
+  };
+  for (const bool shellAvailable : {true, false}) {
+    SCOPED_TRACE(shellAvailable);
+    CapturedLog capture;
+    const Process::UserLaunch launch = shellAvailable
+                                           ? Process::LaunchAsDesktopUser(probe_.wstring(), L"for \"the user\"")
+                                           : Process::LaunchAsDesktopUser(probe_.wstring(), L"x", noDesktopShell);
+    EXPECT_EQ(launch.throughDesktopShell, shellAvailable);
+    Report report = AwaitReport(reportPath_);
+    EXPECT_EQ(report["folder"], WideToUtf8(folder_.Path().wstring()));
+    const std::vector<std::string> warnings = capture.Find(spdlog::level::warn, "");
+    if (shellAvailable) {
+      EXPECT_EQ(launch.processId, Process::kLaunchFailed);
+      EXPECT_NE(report["parent"], self);
+      EXPECT_NE(report["command"].find(" for \"the user\""), std::string::npos) << report["command"];
+      EXPECT_TRUE(warnings.empty());
+    } else {
+      EXPECT_EQ(report["pid"], std::to_string(launch.processId));
+      EXPECT_EQ(report["parent"], self);
+      ASSERT_EQ(warnings.size(), 1u);
+      EXPECT_NE(warnings[0].find("IShellWindows::FindWindowSW"), std::string::npos) << warnings[0];
+      EXPECT_NE(warnings[0].find("0x80004005"), std::string::npos) << warnings[0];
+    }
+  }
 }
 
 std::string RelaunchLogLine(const std::string& processId) {

@@ -13,6 +13,7 @@
 #include "engine/install_engine.h"
 #include "engine/uninstall_entry.h"
 #include "tests/support/captured_log.h"
+#include "tests/support/temp_folder.h"
 #include "ui/main_wnd.h"
 #include "veneer/control.h"
 #include "veneer/paint_manager.h"
@@ -49,7 +50,9 @@ class MainWindowTest : public ::testing::Test {
     ::OleInitialize(nullptr);
     Veneer::CPaintManagerUI::SetInstance(::GetModuleHandleW(nullptr));
     Veneer::CPaintManagerUI::SetResourcePath(L"");
-    Veneer::CPaintManagerUI::SetResourceZip(QUILLON_TEST_SKIN_ZIP, true, nullptr);
+    // Read where it lies in memory, as the installer reads its skin resource.
+    static const std::string skin = ReadFileBytes(QUILLON_TEST_SKIN_ZIP);
+    Veneer::CPaintManagerUI::SetResourceZip(skin.data(), skin.size());
   }
 
   void SetUp() override { ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallSubkey); }

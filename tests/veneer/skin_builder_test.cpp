@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -179,14 +181,40 @@ TEST_F(Builder, SkinAndIncludesFromProgramResources) {
 }
 
 TEST_F(Builder, SkinFileFromTheSkinArchive) {
-  CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
-  CPaintManagerUI::SetResourceZip(L"skin.zip");
-  CControlUI* root = Build(L"main.xml");
-  CPaintManagerUI::SetResourceZip(L"");
-  CPaintManagerUI::SetResourcePath(L"");
-  ASSERT_NE(root, nullptr) << error_;
-  EXPECT_EQ(root->GetName(), L"root");
-  EXPECT_EQ(WindowSize().cx, 600);
+  // The archive as a file in the resource folder, and where it lies in memory (as the installer hands over
+  // its skin resource): then no folder is read, so bytes that are no archive build nothing.
+  const std::string archive = ReadFileBytes(VeneerTest::FixturePath(L"skin.zip"));
+  const std::string notAnArchive = "PK\x05\x06 is no directory";
+  const std::function<void()> sources[] = {
+      [] {
+        CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+        CPaintManagerUI::SetResourceZip(L"skin.zip");
+      },
+      [&archive] { CPaintManagerUI::SetResourceZip(archive.data(), archive.size()); },
+      [&notAnArchive] {
+        CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+        CPaintManagerUI::SetResourceZip(notAnArchive.data(), notAnArchive.size());
+      }};
+  for (size_t source = 0; source < std::size(sources); ++source) {
+    SCOPED_TRACE(source);
+    sources[source]();
+    TestWindow window(100, 100);
+    CSkinBuilder builder;
+    CControlUI* root = builder.Create(L"main.xml", nullptr, nullptr, &window.Manager());
+    CPaintManagerUI::SetResourceZip(L"");
+    CPaintManagerUI::SetResourcePath(L"");
+    if (source == 2) {
+      EXPECT_EQ(root, nullptr);
+      EXPECT_EQ(std::wstring(builder.GetLastErrorMessage()), L"Error opening zip file");
+      continue;
+    }
+    ASSERT_NE(root, nullptr) << builder.GetLastErrorMessage();
+    window.Manager().AttachDialog(root);
+    EXPECT_EQ(root->GetName(), L"root");
+    RECT rc{};
+    ::GetWindowRect(window.Handle(), &rc);
+    EXPECT_EQ(rc.right - rc.left, 600);
+  }
 }
 
 TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
