@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/system_time.h"
 #include "bench/bench_figures.h"
 #include "bench/layered_push.h"
 #include "veneer/container.h"
@@ -55,9 +56,9 @@ CControlUI* Build(CSkinMarkupNode node) {
 }
 
 double MillisecondsSinceProcessStart() {
-  FILETIME creation, exit, kernel, user, now;
+  FILETIME creation, exit, kernel, user;
   ::GetProcessTimes(::GetCurrentProcess(), &creation, &exit, &kernel, &user);
-  ::GetSystemTimePreciseAsFileTime(&now);
+  const FILETIME now = PreciseSystemTimeAsFileTime();
   ULARGE_INTEGER a, b;
   a.LowPart = creation.dwLowDateTime;
   a.HighPart = creation.dwHighDateTime;

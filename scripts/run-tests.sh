@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Runs the test suite under Wine: one prefix in the build folder, a wineserver kept alive for the whole
-# run, and a virtual X display for the programs that open windows. All of it is stopped afterwards.
+# Runs the test suite under Wine: a 64-bit prefix in the build folder with a wineserver kept alive for the
+# whole run, and a virtual X display for the programs that open windows. All of it is stopped afterwards.
+# The 32-bit lane of the end-to-end tests makes and runs its own prefix through a CTest fixture
+# (scripts/wine32-lane.sh).
 set -uo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -8,6 +10,8 @@ source "$here/wine-env.sh" "$build/wineprefix"
 
 cleanup() {
   wineserver -k 2>/dev/null
+  # The 32-bit lane's fixture stops its own wineserver; a run cut short leaves it to this.
+  [ -d "$build/wineprefix32" ] && WINEPREFIX="$build/wineprefix32" wineserver -k 2>/dev/null
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT

@@ -1,7 +1,11 @@
 # Sourced by the scripts that run Windows programs: the Wine settings every run shares.
-# Usage: source scripts/wine-env.sh PREFIX_DIR
+# Usage: source scripts/wine-env.sh PREFIX_DIR [win64|win32]
 export WINEPREFIX=$1
-export WINEARCH=win64
+# A prefix keeps the architecture it was made with (Wine refuses to run it as the other); a new one is made
+# as the second argument says: win64 (the default) is a 64-bit Windows that runs the 32-bit programs under
+# WoW64, win32 a 32-bit Windows.
+WINEARCH=$(sed -n 's/^#arch=//p' "$1/system.reg" 2>/dev/null | head -n 1 || true)
+export WINEARCH=${WINEARCH:-${2:-win64}}
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
@@ -32,7 +36,9 @@ wine_prefix_ensure() {
       rm -rf "$WINEPREFIX"
       wineboot -i >/dev/null 2>&1 || true
       wineserver -w
-      [ -d "$WINEPREFIX/drive_c/windows/syswow64" ] || { echo "error: wine prefix $WINEPREFIX was not created" >&2; exit 1; }
+      local system_folder=syswow64
+      [ "$WINEARCH" = win32 ] && system_folder=system32
+      [ -d "$WINEPREFIX/drive_c/windows/$system_folder" ] || { echo "error: wine prefix $WINEPREFIX was not created" >&2; exit 1; }
       echo 0 > "$WINEPREFIX/.quillon-ready"
     fi
     if [ "$(cat "$WINEPREFIX/.quillon-ready")" != "$wine_prefix_settings_version" ]; then

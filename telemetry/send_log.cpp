@@ -3,6 +3,7 @@
 #include <spdlog/spdlog.h>
 
 #include "app/system_info.h"
+#include "app/system_time.h"
 #include "app/text_encoding.h"
 #include "telemetry/async_https_client.h"
 #include "telemetry/telemetry_event.h"
@@ -15,8 +16,7 @@ constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
 }  // namespace
 
 std::int64_t CurrentUnixTimeMs() noexcept {
-  FILETIME now = {};
-  ::GetSystemTimePreciseAsFileTime(&now);
+  const FILETIME now = PreciseSystemTimeAsFileTime();
   const std::int64_t ticks =
       static_cast<std::int64_t>((static_cast<std::uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime);
   return (ticks - kUnixEpochIn100ns) / 10000;

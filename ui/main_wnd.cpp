@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <knownfolders.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 #include <shobjidl.h>
 
 #include <spdlog/spdlog.h>
@@ -15,7 +14,6 @@
 
 #include "app/system_info.h"
 #include "app/text_encoding.h"
-#include "app/unique_resource.h"
 #include "telemetry/async_https_client.h"
 #include "engine/folder_ownership.h"
 #include "engine/install_folder.h"
@@ -25,10 +23,6 @@
 
 namespace {
 
-// The uninstall entry as a 32-bit program sees it on 64-bit Windows; the engine writes the same entry.
-constexpr wchar_t kUninstallKey[] =
-    L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-    L"{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1";
 constexpr wchar_t kProgramFilesFallback[] = L"C:\\Program Files (x86)";
 
 constexpr wchar_t kWelcomeBackground[] = L"file='background_welcome.png' gdiplus='true' source='0,0,1800,1200'";
@@ -77,19 +71,12 @@ void CMainWnd::SetDefaultInstallPath() {
   Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
   if (pathInput == nullptr) return;
 
-  UniqueHkey key;
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, key.Put()) == ERROR_SUCCESS) {
-    wchar_t location[MAX_PATH] = {};
-    // One character stays zero, so the text ends even when the stored value does not.
-    DWORD size = sizeof(location) - sizeof(wchar_t);
-    const LSTATUS read = ::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, nullptr,
-                                            reinterpret_cast<BYTE*>(location), &size);
-    key.Reset();
-    if (read == ERROR_SUCCESS) {
-      ::PathRemoveBackslashW(location);
-      pathInput->SetText(location);
-      return;
-    }
+  // The entry is read through the registry view the engine writes it in, the 32-bit one: on 64-bit Windows
+  // that is the WOW6432Node branch, on 32-bit Windows the only one there is.
+  const std::wstring registered = RegisteredInstallLocation();
+  if (!registered.empty()) {
+    pathInput->SetText(registered);
+    return;
   }
   pathInput->SetText(ProgramFilesX86() + kProductSubfolder);
 }

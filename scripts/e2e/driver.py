@@ -18,10 +18,12 @@ from pathlib import Path
 MAIN_CLASS = "QuillonUpdateMainWnd"
 MSGBOX_CLASS = "MsgBoxWnd"
 LAUNCHER_CLASS = "QuillonLauncherWindow"
-UNINSTALL_KEY = (r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
-                 r"\{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1")
+# The uninstall entry as the installer, a 32-bit program, names it. The system shows it the 32-bit registry
+# view: on 64-bit Windows, where reg.exe is a 64-bit program, that is the Wow6432Node branch.
 UNINSTALL_KEY_32 = (r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall"
                     r"\{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1")
+UNINSTALL_KEY_WOW64 = (r"HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall"
+                       r"\{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1")
 
 # Centres of the controls, in logical pixels of the 600-pixel-wide main window and of the 380-pixel-wide
 # message box, as their skins lay them out.
@@ -84,17 +86,23 @@ class Window:
 
 
 class Session:
-    """A Wine prefix with its settings, an X display, and the helper programs of the build."""
+    """A Wine prefix with its settings, an X display, and the helper programs of the build. arch "win64" is
+    the build's prefix, a 64-bit Windows running the 32-bit installer under WoW64; "win32" a 32-bit Windows
+    (build/wineprefix32)."""
 
-    def __init__(self, root, build, display=None):
+    def __init__(self, root, build, display=None, arch="win64"):
         self.root = Path(root).resolve()
         self.build = Path(build).resolve()
-        self.prefix = self.build / "wineprefix"
+        self.arch = arch
+        self.prefix = self.build / ("wineprefix32" if arch == "win32" else "wineprefix")
+        # Where the system shows a 32-bit program the uninstall entry and its Program Files folder.
+        self.uninstall_key = UNINSTALL_KEY_32 if arch == "win32" else UNINSTALL_KEY_WOW64
+        self.program_files = r"C:\Program Files" if arch == "win32" else r"C:\Program Files (x86)"
         self.helpers = self.build / "tests" / "e2e"
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": str(self.prefix),
-            "WINEARCH": "win64",
+            "WINEARCH": arch,
             "WINEDEBUG": self.env.get("WINEDEBUG", "-all"),
             "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
         })
@@ -102,8 +110,8 @@ class Session:
             self.env["DISPLAY"] = display
         if not self.env.get("DISPLAY"):
             raise DriverError("no X display: start Xvfb and set DISPLAY")
-        subprocess.run(["bash", "-c", 'source "$1" "$2" && wine_prefix_ensure',
-                        "wine-env", str(self.root / "scripts" / "wine-env.sh"), str(self.prefix)],
+        subprocess.run(["bash", "-c", 'source "$1" "$2" "$3" && wine_prefix_ensure',
+                        "wine-env", str(self.root / "scripts" / "wine-env.sh"), str(self.prefix), arch],
                        env=self.env, check=True)
         self._temp = None
 

@@ -93,7 +93,7 @@ def main():
     for entry in sorted(installed.iterdir()):
         print(f"   {entry.name}{'/' if entry.is_dir() else ''}")
     print()
-    print(f"Uninstall entry {driver.UNINSTALL_KEY}")
+    print(f"Uninstall entry {session.uninstall_key}")
     for name, value in (session.uninstall_entry() or {}).items():
         print(f"   {name} = {value}")
     print()

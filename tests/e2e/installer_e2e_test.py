@@ -46,7 +46,7 @@ class InstallerEndToEnd(unittest.TestCase):
         cls.d = load_driver(ARGS.root)
         cls.root = Path(ARGS.root).resolve()
         cls.build = Path(ARGS.build).resolve()
-        cls.session = cls.d.Session(cls.root, cls.build)
+        cls.session = cls.d.Session(cls.root, cls.build, arch=ARGS.arch)
         cls.test_build = cls.build / "tests" / "e2e" / "QuillonSetup.exe"
         cls.product = cls.root / "bin" / "QuillonSetup.exe"
         cls.demo_tree = cls.build / "demo-tree"
@@ -59,7 +59,7 @@ class InstallerEndToEnd(unittest.TestCase):
                 s.probe("close", cls)
                 s.wait_window("gone", cls, timeout=30)
         s.set_dpi(96)
-        s.reg_delete(d.UNINSTALL_KEY)
+        s.reg_delete(s.uninstall_key)
         self.marker = s.temp_folder() / "quillon" / "upgrade" / "quillon_upload.log"
         if self.marker.exists():
             self.marker.unlink()
@@ -69,7 +69,7 @@ class InstallerEndToEnd(unittest.TestCase):
             self.skin_copy.unlink()
         # The folders the cases install into. A folder left by an earlier case without its uninstall entry
         # would count as the user's and be refused.
-        for folder in ("C:\\E2E", "C:\\Program Files (x86)\\vexor"):
+        for folder in ("C:\\E2E", s.program_files + "\\vexor"):
             shutil.rmtree(s.unix_path(folder), ignore_errors=True)
         self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
         self.log = d.LogReader(s.log_file())
@@ -331,7 +331,7 @@ class InstallerEndToEnd(unittest.TestCase):
         and ends with the code of an unusable folder."""
         d, s = self.d, self.session
         self.make_users_folder()
-        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", USERS_FOLDER, "/f",
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", USERS_FOLDER, "/f",
                check=True)
         process = self.start(self.stage(), "-update")
         self.assertEqual(self.wait_exit(process), EXIT_FOLDER_NOT_USABLE)
@@ -386,7 +386,7 @@ class InstallerEndToEnd(unittest.TestCase):
         """"-update" installs at once into the registered folder, launches the application and closes."""
         d, s = self.d, self.session
         folder = r"C:\E2E\update\vexor\Quillon"
-        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder + "\\", "/f",
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder + "\\", "/f",
                check=True)
         process = self.start(self.stage(), "-update")
         self.assertEqual(self.wait_exit(process), 0)
@@ -411,7 +411,7 @@ class InstallerEndToEnd(unittest.TestCase):
         drive.symlink_to(mount)
         self.addCleanup(drive.unlink)
         folder = r"T:\vexor\Quillon"
-        s.wine("reg", "add", d.UNINSTALL_KEY, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
                check=True)
         staged = self.stage()
         self.assertEqual(self.wait_exit(self.start(staged, "-update")), 0, self.log.text())
@@ -449,7 +449,7 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assertRegex(text, r"更新逻辑触发二次启动，进程号：\d+")
         self.assertNotIn("更新逻辑触发二次启动，进程号：4294967295", text)
         self.assertNotIn("isUpdate flag :0", text)
-        folder = r"C:\Program Files (x86)\vexor\Quillon"
+        folder = s.program_files + r"\vexor\Quillon"
         self.assert_launcher_started(folder)
         self.assertTrue(self.marker.exists(), "the marker belongs to the application")
         self.assertFalse((self.stage_dir / "icacls.log").exists(), "the product ran the icacls.exe beside it")
@@ -531,6 +531,8 @@ def main():
     parser.add_argument("--build", required=True)
     parser.add_argument("--support-url", default="")
     parser.add_argument("--agreement-url", default="")
+    parser.add_argument("--arch", choices=["win64", "win32"], default="win64",
+                        help="the Windows the cases run on: 64-bit (build/wineprefix) or 32-bit (build/wineprefix32)")
     ARGS, rest = parser.parse_known_args()
     unittest.main(argv=[sys.argv[0], *rest], verbosity=2)
 
