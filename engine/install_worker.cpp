@@ -1,5 +1,6 @@
 // One installation, start to end, on the worker thread: check the folder and the room for it, stop the
-// application, unpack, promote, grant, register, link, and exactly one result message.
+// application, unpack, record, carry the user's files over, promote, grant, register, link, and exactly one
+// result message.
 //
 // What the worker may touch: the install folder and its two siblings only when each is missing, empty or
 // an installation of this application; parent folders only those it created itself, and those go again when
@@ -23,7 +24,9 @@
 #include "engine/error_text.h"
 #include "engine/folder_ownership.h"
 #include "engine/install_folder.h"
+#include "engine/install_record.h"
 #include "engine/kill_running_app.h"
+#include "engine/users_files.h"
 
 namespace fs = std::filesystem;
 
@@ -64,6 +67,17 @@ template <typename Step>
     LogFault(errorSlot);
   }
   return false;
+}
+
+std::error_code LastError() {
+  return {static_cast<int>(::GetLastError()), std::system_category()};
+}
+
+// Where the previous installation is before the swap: the install folder, or (after an interrupted swap,
+// which the worker repairs before unpacking) the backup.
+fs::path PreviousInstallation(const InstallPaths& paths) {
+  std::error_code error;
+  return fs::exists(paths.installPath, error) ? paths.installPath : paths.backupDir;
 }
 
 bool IsFileAt(const fs::path& path) {
@@ -218,7 +232,16 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
         report.Set(FailureCause::kDamagedInstaller, "读取安装包", 0, L"");
         return;
       }
-      const uint64_t required = RequiredSpace(*unpacked);
+      // The user's files in the previous installation are copied into the new tree (see step 5), so
+      // they need room beside the old tree as well.
+      const fs::path previous = PreviousInstallation(paths);
+      UsersEntries users;
+      std::error_code error;
+      if (!FindUsersEntries(previous.wstring(), users, error)) {
+        report.SetFromError("读取原安装中的用户文件", error, previous.wstring());
+        return;
+      }
+      const uint64_t required = RequiredSpace(*unpacked + users.bytes);
       const std::optional<uint64_t> available = FreeSpaceFor(paths.installPath.wstring());
       if (!available) {
         spdlog::warn("无法获取磁盘剩余空间，跳过空间检查");
@@ -262,17 +285,45 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
         return;
       }
       if (!WriteInstallMarker(paths.tempDir.wstring(), GetProductVersion())) {
-        report.SetFromError("准备临时目录", std::error_code(static_cast<int>(::GetLastError()), std::system_category()),
-                            paths.tempDir.wstring());
+        report.SetFromError("准备临时目录", LastError(), paths.tempDir.wstring());
         return;
       }
       ExtractFailure extractFailure;
       extracted = engine.ExtractPayload(payload.data, payload.size, paths.tempDir, &extractFailure);
-      if (!extracted) report.SetExtraction(extractFailure);
+      if (!extracted) {
+        report.SetExtraction(extractFailure);
+        return;
+      }
+      // What this installation installed: the payload's files and folders and the marker, nothing else.
+      // The uninstaller removes exactly these, and the next upgrade keeps everything else.
+      ::SetLastError(ERROR_SUCCESS);
+      if (!WriteInstallRecord(paths.tempDir.wstring(), RecordTree(paths.tempDir.wstring()))) {
+        report.SetFromError("写入安装记录", LastError(), (paths.tempDir / kInstallRecordName).wstring());
+      }
     });
   }
 
-  // 5. Swap the new tree into place and grant permissions.
+  // 5. Upgrades keep what the user added: every file and folder of the previous installation that its
+  //    record does not list goes into the new tree, unless the new tree has one of that name. The files
+  //    are copied, not moved: until the swap commits, the previous installation stays complete, so a
+  //    failure here or later (or a crash, after which the next run deletes the stale temporary tree) loses
+  //    nothing. The copies' room was counted in step 1. An installation without a record (made before the
+  //    record existed) cannot tell the user's files from its own: nothing is carried, as before.
+  if (extracted && !report.Failed()) {
+    run("保留用户文件", [&] {
+      UsersEntries users;
+      std::error_code error;
+      const std::wstring previous = paths.installPath.wstring();
+      if (!FindUsersEntries(previous, users, error) ||
+          !CarryUsersEntries(previous, users, paths.tempDir.wstring(), error)) {
+        report.SetFromError("保留用户文件", error, previous);
+      } else if (!users.recorded && ClassifyFolder(previous, registered) == FolderState::kInstallation) {
+        spdlog::info("原安装没有安装记录，不保留其中的其他文件");
+      }
+    });
+  }
+
+  // 6. Swap the new tree into place and grant permissions.
   bool promoted = false;
   if (extracted && !report.Failed()) {
     run("替换安装目录", [&] {
@@ -289,11 +340,11 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   }
 
   if (promoted && !report.Failed()) {
-    // 6. Registration and links describe the installation that is now in place.
+    // 7. Registration and links describe the installation that is now in place.
     run("写入卸载信息", [&] { engine.WriteUninstallEntry(); });
     run("创建快捷方式", [&] { engine.CreateShortcuts(); });
   } else {
-    // 7. Nothing half-done stays: the new tree goes (the swap has already put the old one back), and so do
+    // 8. Nothing half-done stays: the new tree goes (the swap has already put the old one back), and so do
     //    the parent folders this run created.
     if (!report.Failed()) report.Set(FailureCause::kOther, "安装", 0, targetDir);
     std::error_code error;
@@ -311,7 +362,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     }
   }
 
-  // 8. Exactly one result message.
+  // 9. Exactly one result message.
   if (report.Failed()) {
     report.PostTo(engine.notifyWindow);
   } else {

@@ -21,6 +21,7 @@ from pathlib import Path
 
 ARGS = None
 MARKER = "quillon_installation.ini"
+RECORD = "quillon_installed_files.txt"
 # ExitCodeFor (engine/install_failure.h) of the failure classes these cases meet.
 EXIT_DAMAGED_INSTALLER = 4
 EXIT_FOLDER_NOT_USABLE = 5
@@ -118,7 +119,9 @@ class InstallerEndToEnd(unittest.TestCase):
         key = lambda event: (event["event_name"], event["event_time"])  # noqa: E731
         self.assertEqual(sorted(map(key, received)), sorted(map(key, raised)))
 
-    def assert_installed(self, folder):
+    def assert_installed(self, folder, users_files=()):
+        """The folder holds the demo tree, the marker and the record (listing exactly the demo tree and the
+        marker), and users_files ("/" separators) that the user added."""
         installed = self.session.unix_path(folder)
         comparison = filecmp.dircmp(self.demo_tree, installed)
         mismatches = []
@@ -130,8 +133,13 @@ class InstallerEndToEnd(unittest.TestCase):
             for name, sub in cmp.subdirs.items():
                 walk(sub, prefix + name + "/")
         walk(comparison)
-        # Beside the application's files, every installation carries the installer's marker.
-        self.assertEqual(mismatches, [MARKER], f"installed tree differs from the demo tree in {folder}")
+        # Beside the application's files, every installation carries the installer's marker and record.
+        self.assertCountEqual(mismatches, [MARKER, RECORD, *users_files],
+                              f"installed tree differs from the demo tree in {folder}")
+        demo = {str(p.relative_to(self.demo_tree)).replace("/", "\\") + ("\\" if p.is_dir() else "")
+                for p in self.demo_tree.rglob("*")}
+        record = (installed / RECORD).read_text(encoding="utf-8").splitlines()[1:]
+        self.assertCountEqual(record, [*demo, MARKER])
         for suffix in ("_tmp_installing", "_old_backup"):
             self.assertFalse(Path(str(installed) + suffix).exists(), suffix)
 
@@ -396,6 +404,26 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assert_launcher_started(folder)
         self.assert_events(["upgrade_install_click", "upgrade_install_start",
                                           "upgrade_install_complete"])
+
+    def test_update_keeps_users_files(self):
+        """A plugin the user added to the installation is still there after "-update", which starts the
+        launcher of the upgraded installation."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\update\vexor\Quillon"
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+               check=True)
+        staged = self.stage()
+        self.assertEqual(self.wait_exit(self.start(staged, "-update")), 0, self.log.text())
+        s.wait_window("visible", d.LAUNCHER_CLASS, timeout=30)
+        s.probe("close", d.LAUNCHER_CLASS)
+        s.wait_window("gone", d.LAUNCHER_CLASS, timeout=30)
+        plugin = s.unix_path(folder + r"\plugins\my_plugin.dll")
+        plugin.write_bytes(b"MZ the user's plugin")
+        self.assertEqual(self.wait_exit(self.start(staged, "-update")), 0, self.log.text())
+        self.assertEqual(plugin.read_bytes(), b"MZ the user's plugin")
+        self.assert_installed(folder, users_files=["plugins/my_plugin.dll"])
+        self.assert_launcher_started(folder)
+        self.assertEqual(self.log.text().count("保留了原安装中不属于安装包的 1 个文件和 0 个文件夹"), 1)
 
     def test_full_disk_upgrade(self):
         """An upgrade whose new tree does not fit beside the old one fails before anything is touched: the

@@ -12,12 +12,14 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <thread>
 
 #include "app/unique_resource.h"
 #include "engine/folder_ownership.h"
 #include "engine/install_engine.h"
+#include "engine/install_record.h"
 #include "engine/shortcuts.h"
 #include "engine/uninstall_entry.h"
 #include "tests/engine/allocation_tracker.h"
@@ -57,6 +59,16 @@ std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
     }
   }
   return tree;
+}
+
+// The installation's record in Snapshot's form: "/" separators, folders ending in "/".
+std::set<std::wstring> RecordedPaths(const fs::path& installation) {
+  std::set<std::wstring> paths;
+  const std::optional<InstallRecord> record = ReadInstallRecord(installation.wstring());
+  if (!record) return paths;
+  for (const std::wstring& folder : record->folders) paths.insert(fs::path(folder).generic_wstring() + L"/");
+  for (const std::wstring& file : record->files) paths.insert(fs::path(file).generic_wstring());
+  return paths;
 }
 
 std::wstring InstalledValue(const wchar_t* name) {
@@ -154,7 +166,11 @@ TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
 
   std::map<std::wstring, std::string> installed = Snapshot(installDir_);
   EXPECT_EQ(installed.erase(kInstallMarkerName), 1u) << "the installation carries its marker";
+  EXPECT_EQ(installed.erase(kInstallRecordName), 1u) << "and the record of what it installed";
   EXPECT_EQ(installed, Snapshot(QUILLON_DEMO_TREE));
+  std::set<std::wstring> expectedRecord = {kInstallMarkerName};
+  for (const auto& entry : installed) expectedRecord.insert(entry.first);
+  EXPECT_EQ(RecordedPaths(installDir_), expectedRecord);
   ASSERT_EQ(collector_.progress.size(), installed.size());
   for (size_t i = 0; i < collector_.progress.size(); ++i) {
     EXPECT_EQ(installed.count(collector_.progress[i].name), 1u) << "unexpected entry " << i;
@@ -196,6 +212,33 @@ TEST_F(InstallWorkerTest, UpgradeStopsTheRunningAppReplacesTheTreeAndRepointsIts
   EXPECT_TRUE(NoSiblingsLeft());
   EXPECT_EQ(ReadShellLink(pin).target, installDir_.wstring() + L"\\quillon_launcher.exe");
   fs::remove(pin);
+}
+
+// An upgrade keeps what the user added (files and empty folders the previous installation's record does
+// not list) unless the new tree has one of that name; installed files the new version no longer has go. An
+// installation from before the record cannot tell the user's files from its own and keeps nothing.
+TEST_F(InstallWorkerTest, UpgradeKeepsWhatTheUserAddedWhenThePreviousInstallationHasARecord) {
+  const fs::path plugins = installDir_ / L"plugins";
+  for (const bool recorded : {true, false}) {
+    fs::remove_all(installDir_);
+    MakeTree(installDir_, "old");  // marker.txt: installed by the old version, not in the new payload
+    if (recorded) ASSERT_TRUE(WriteInstallRecord(installDir_.wstring(), RecordTree(installDir_.wstring())));
+    fs::create_directories(plugins / L"empty");
+    std::ofstream(plugins / L"my_plugin.dll") << "mine";
+    std::ofstream(plugins / L"readme.txt") << "mine too";  // the new tree has one
+    collector_.succeeded = 0;
+    Install();
+    EXPECT_EQ(collector_.succeeded, 1) << recorded;
+    EXPECT_FALSE(fs::exists(installDir_ / L"marker.txt")) << recorded;
+    EXPECT_EQ(ReadFileBytes(plugins / L"my_plugin.dll"), recorded ? "mine" : "");
+    EXPECT_EQ(fs::is_directory(plugins / L"empty"), recorded);
+    EXPECT_EQ(ReadFileBytes(plugins / L"readme.txt"),
+              ReadFileBytes(fs::path(QUILLON_DEMO_TREE) / L"plugins" / L"readme.txt"));
+    EXPECT_EQ(RecordedPaths(installDir_).count(L"plugins/my_plugin.dll"), 0u) << "still the user's, not installed";
+    EXPECT_TRUE(NoSiblingsLeft());
+  }
+  EXPECT_EQ(log_.Find(info, "新版本有同名文件，未保留原安装中的: plugins\\readme.txt").size(), 1u);
+  EXPECT_EQ(log_.Find(info, "原安装没有安装记录").size(), 1u);
 }
 
 TEST_F(InstallWorkerTest, InterruptedSwapIsRepairedEvenWhenTheNewPayloadIsDamaged) {
@@ -290,8 +333,9 @@ TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsAFolderWithOnlyTheMarker)
   EXPECT_EQ(collector_.succeeded, 1);
   EXPECT_TRUE(collector_.progress.empty());
   const auto installed = Snapshot(installDir_);
-  ASSERT_EQ(installed.size(), 1u);
-  EXPECT_EQ(installed.begin()->first, kInstallMarkerName);
+  ASSERT_EQ(installed.size(), 2u);
+  EXPECT_EQ(installed.count(kInstallMarkerName) + installed.count(kInstallRecordName), 2u);
+  EXPECT_EQ(RecordedPaths(installDir_), std::set<std::wstring>{kInstallMarkerName});
 }
 
 TEST_F(InstallWorkerTest, PromotionFailingForGoodRestoresThePreviousInstallationAndFails) {
