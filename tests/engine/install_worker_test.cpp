@@ -217,12 +217,14 @@ TEST_F(InstallWorkerTest, UpgradeStopsTheRunningAppReplacesTheTreeAndRepointsIts
 // An upgrade keeps what the user added (files and empty folders the previous installation's record does
 // not list) unless the new tree has one of that name; installed files the new version no longer has go. An
 // installation from before the record cannot tell the user's files from its own and keeps nothing.
-TEST_F(InstallWorkerTest, UpgradeKeepsWhatTheUserAddedWhenThePreviousInstallationHasARecord) {
+TEST_F(InstallWorkerTest, UpgradeKeepsWhatThePreviousRecordDoesNotList) {
   const fs::path plugins = installDir_ / L"plugins";
   for (const bool recorded : {true, false}) {
     fs::remove_all(installDir_);
     MakeTree(installDir_, "old");  // marker.txt: installed by the old version, not in the new payload
-    if (recorded) ASSERT_TRUE(WriteInstallRecord(installDir_.wstring(), RecordTree(installDir_.wstring())));
+    if (recorded) {
+      ASSERT_TRUE(WriteInstallRecord(installDir_.wstring(), RecordTree(installDir_.wstring())));
+    }
     fs::create_directories(plugins / L"empty");
     std::ofstream(plugins / L"my_plugin.dll") << "mine";
     std::ofstream(plugins / L"readme.txt") << "mine too";  // the new tree has one
@@ -328,7 +330,7 @@ TEST_F(InstallWorkerTest, MissingPayloadDoesNothing) {
   EXPECT_EQ(log_.Lines().size(), 1u);  // the failure, before anything was stopped or touched
 }
 
-TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsAFolderWithOnlyTheMarker) {
+TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsOnlyTheMarkerAndTheRecord) {
   Install(kEmptyArchive);
   EXPECT_EQ(collector_.succeeded, 1);
   EXPECT_TRUE(collector_.progress.empty());
