@@ -1,7 +1,7 @@
 // QuillonSetup.exe: the installer's entry point. A second start hands focus to the running installer; a
 // normal start that finds the application's upgrade marker hands over to a copy of itself in upgrade mode;
-// otherwise the toolkit reads the skin from the executable's resource and the main window runs until it is
-// destroyed, and its outcome is the exit code.
+// "/S" installs silently without a window; otherwise the toolkit reads the skin from the executable's
+// resource and the main window runs until it is destroyed, and its outcome is the exit code.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -11,28 +11,19 @@
 #include <cwchar>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/crash_handler.h"
 #include "app/logger.h"
 #include "app/single_instance.h"
 #include "app/system_info.h"
 #include "app/upgrade_handover.h"
 #include "ui/main_wnd.h"
+#include "ui/silent_install.h"
 #include "veneer/paint_manager.h"
 
 namespace {
 
 constexpr WORD kSkinResourceId = 109;
-
-// True when an argument after the program name is "-update", ignoring letter case.
-bool HasUpdateArgument() {
-  int count = 0;
-  LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
-  if (arguments == nullptr) return false;
-  bool found = false;
-  for (int i = 1; i < count && !found; ++i) found = ::_wcsicmp(arguments[i], L"-update") == 0;
-  ::LocalFree(arguments);
-  return found;
-}
 
 // Points the toolkit at the skin resource where it lies in this executable's image, mapped as long as the
 // process runs. Nothing is written to disk and read back, where another program could swap the skin of
@@ -51,18 +42,25 @@ void UseSkinResource() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLineText, int /*showCommand*/) {
-  // 1. One installer at a time: a second start only brings the first one's window forward. The claim is
-  // held until process exit, after the telemetry wait and the logging shutdown.
-  static InstallerInstance installer;
-  if (!installer.IsHeld()) return 0;
+  const CommandLine commandLine = ParseCommandLine(commandLineText != nullptr ? commandLineText : L"");
+  const bool silent = commandLine.RunsSilently();
+
+  // 1. One installer at a time: a second start only brings the first one's window forward; a silent one
+  // gives up at once. The claim is held until process exit, after the telemetry wait and the logging
+  // shutdown.
+  static InstallerInstance installer(silent ? InstallerInstance::WhenTaken::kGiveUp
+                                            : InstallerInstance::WhenTaken::kBringForward);
+  if (!installer.IsHeld()) return silent ? kExitAnotherInstallerRuns : 0;
 
   // 2, 3. Logging, then crash capture; both live until process exit, where they are undone in reverse order.
   static LogGuard logGuard = InitLogger(GetExeFileName());
   InstallCrashHandler();
 
-  // 4, 5. Upgrade mode, or a hand-over to a copy of this program in upgrade mode.
-  const bool isUpdate = HasUpdateArgument();
-  if (!isUpdate && UpgradeMarkerPresent()) {
+  // 4, 5. Upgrade mode, or a hand-over to a copy of this program in upgrade mode. A silent run installs
+  // itself: a hand-over would end the process the deployment tool waits for before anything is installed.
+  const bool isUpdate = commandLine.update;
+  LogIgnoredArguments(commandLine);
+  if (!isUpdate && !silent && UpgradeMarkerPresent()) {
     // The copy in upgrade mode must be able to claim the installer for itself, so the claim goes before
     // it starts. Claiming only after this decision instead would let a start made while an installer
     // runs get this far and spawn an upgrade copy beside the running worker; this way such a start never
@@ -73,6 +71,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR commandLin
     return 0;
   }
   spdlog::info("isUpdate flag :{}", isUpdate ? 1 : 0);
+  if (silent) return RunSilentInstall(commandLine.folder);
 
   // 6, 7. The toolkit's module and skin.
   Veneer::CPaintManagerUI::SetInstance(instance);

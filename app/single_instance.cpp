@@ -32,15 +32,17 @@ UINT ShowInstallerWindowMessage() {
   return message;
 }
 
-InstallerInstance::InstallerInstance() : mutex_(::CreateMutexW(nullptr, FALSE, kMutexName)) {
+InstallerInstance::InstallerInstance(WhenTaken whenTaken)
+    : mutex_(::CreateMutexW(nullptr, FALSE, kMutexName)) {
+  const bool bringForward = whenTaken == WhenTaken::kBringForward;
   if (!mutex_) {
     // Without the mutex only the window is left to tell whether an installer runs.
     HWND existing = ::FindWindowW(kMainWindowClass, nullptr);
-    if (existing != nullptr) BringForward(existing);
+    if (existing != nullptr && bringForward) BringForward(existing);
     held_ = existing == nullptr;
     return;
   }
-  if (TryTake(0)) return;
+  if (TryTake(0) || !bringForward) return;
 
   // The running installer may not have created its window yet.
   const ULONGLONG deadline = ::GetTickCount64() + kWindowWaitMs;

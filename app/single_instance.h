@@ -17,10 +17,16 @@ class InstallerInstance {
   // How long a later start waits for the running installer's window when it has not been created yet.
   static constexpr DWORD kWindowWaitMs = 5000;
 
-  // Claims the installer's mutex. When another installer holds it, this brings that installer's window
-  // forward (waiting up to kWindowWaitMs for it to appear) and the claim is not held; if the other
-  // installer ends meanwhile without a window, this process takes the claim over.
-  InstallerInstance();
+  // What a start does when another installer holds the claim.
+  enum class WhenTaken {
+    kBringForward,  // a start by the user: show the running installer instead
+    kGiveUp,        // a silent start: touch nothing on screen, wait for nothing
+  };
+
+  // Claims the installer's mutex. When another installer holds it, kBringForward brings that installer's
+  // window forward (waiting up to kWindowWaitMs for it to appear) and the claim is not held; if the other
+  // installer ends meanwhile without a window, this process takes the claim over. kGiveUp only tries once.
+  explicit InstallerInstance(WhenTaken whenTaken = WhenTaken::kBringForward);
   InstallerInstance(const InstallerInstance&) = delete;
   InstallerInstance& operator=(const InstallerInstance&) = delete;
   ~InstallerInstance() { Release(); }

@@ -1,11 +1,27 @@
 #include "engine/install_folder.h"
 
 #include <windows.h>
+#include <knownfolders.h>
+#include <shlobj.h>
 
 #include <cwctype>
 #include <vector>
 
+#include "engine/folder_ownership.h"
+
 namespace {
+
+constexpr wchar_t kProgramFilesFallback[] = L"C:\\Program Files (x86)";
+
+std::wstring ProgramFilesX86() {
+  std::wstring folder;
+  PWSTR known = nullptr;
+  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, &known)) && known != nullptr) {
+    folder = known;
+  }
+  ::CoTaskMemFree(known);
+  return folder.empty() ? kProgramFilesFallback : folder;
+}
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
@@ -159,4 +175,11 @@ const char* DescribeFolderProblem(FolderProblem problem) {
     case FolderProblem::kFileInTheWay: return "路径中有同名文件";
   }
   return "未知";
+}
+
+std::wstring ProposedInstallFolder() {
+  // The entry is read through the registry view the engine writes it in, the 32-bit one: on 64-bit Windows
+  // that is the WOW6432Node branch, on 32-bit Windows the only one there is.
+  const std::wstring registered = RegisteredInstallLocation();
+  return registered.empty() ? ProgramFilesX86() + kProductSubfolder : registered;
 }

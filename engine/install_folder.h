@@ -11,6 +11,10 @@ inline constexpr wchar_t kProductSubfolder[] = L"\\vexor\\Quillon";
 // "D:\" gives "D:\vexor\Quillon", "D:\Apps" gives "D:\Apps\vexor\Quillon".
 std::wstring AppendProductSubfolder(std::wstring picked);
 
+// The folder the installer proposes: the registered installation's (its InstallLocation), else the product
+// subfolder in the Program Files folder of 32-bit programs.
+std::wstring ProposedInstallFolder();
+
 enum class FolderProblem {
   kNone,
   kEmpty,              // nothing but blanks

@@ -23,8 +23,6 @@
 
 namespace {
 
-constexpr wchar_t kProgramFilesFallback[] = L"C:\\Program Files (x86)";
-
 constexpr wchar_t kWelcomeBackground[] = L"file='background_welcome.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kCustomiseBackground[] =
     L"file='background_welcome_more.png' gdiplus='true' source='0,0,1800,1401'";
@@ -32,16 +30,6 @@ constexpr wchar_t kCustomiseBackground[] =
 constexpr int kExtendTops[4] = {0, 42, 84, 126};
 constexpr int kTickedTops[4] = {204, 255, 306, 357};
 constexpr int kUntickedTops[4] = {0, 51, 102, 153};
-
-std::wstring ProgramFilesX86() {
-  std::wstring folder;
-  PWSTR known = nullptr;
-  if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_ProgramFilesX86, 0, nullptr, &known)) && known != nullptr) {
-    folder = known;
-  }
-  ::CoTaskMemFree(known);
-  return folder.empty() ? kProgramFilesFallback : folder;
-}
 
 }  // namespace
 
@@ -68,17 +56,9 @@ void CMainWnd::InitWindow() {
 }
 
 void CMainWnd::SetDefaultInstallPath() {
-  Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input");
-  if (pathInput == nullptr) return;
-
-  // The entry is read through the registry view the engine writes it in, the 32-bit one: on 64-bit Windows
-  // that is the WOW6432Node branch, on 32-bit Windows the only one there is.
-  const std::wstring registered = RegisteredInstallLocation();
-  if (!registered.empty()) {
-    pathInput->SetText(registered);
-    return;
+  if (Veneer::CControlUI* pathInput = paintManager_.FindControl(L"path_input")) {
+    pathInput->SetText(ProposedInstallFolder());
   }
-  pathInput->SetText(ProgramFilesX86() + kProductSubfolder);
 }
 
 void CMainWnd::Notify(Veneer::NotifyRecord& msg) {

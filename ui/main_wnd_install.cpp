@@ -17,6 +17,7 @@
 #include "engine/folder_ownership.h"
 #include "telemetry/async_https_client.h"
 #include "ui/failure_text.h"
+#include "ui/install_result.h"
 #include "ui/main_wnd.h"
 #include "veneer/control.h"
 #include "veneer/progress.h"
@@ -29,20 +30,6 @@ constexpr wchar_t kInstallingBackground[] =
     L"file='background_installing.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFinishBackground[] = L"file='background_finish.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFailedBackground[] = L"file='background_failed.png' gdiplus='true' source='0,0,1800,1200'";
-
-// The cause and its details from a WM_INSTALL_FAILED; without details the cause alone, and a message that
-// names no cause counts as another error.
-InstallFailure TakeFailure(WPARAM wParam, LPARAM lParam) {
-  std::unique_ptr<InstallFailure> details(reinterpret_cast<InstallFailure*>(lParam));
-  InstallFailure failure;
-  if (details) {
-    failure = *details;
-  } else if (wParam <= static_cast<WPARAM>(FailureCause::kOther)) {
-    failure.cause = static_cast<FailureCause>(wParam);
-  }
-  if (failure.cause == FailureCause::kNone) failure.cause = FailureCause::kOther;
-  return failure;
-}
 
 }  // namespace
 
@@ -89,7 +76,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (msg == WM_INSTALL_SUCCEEDED) {
         OnInstallResult(nullptr);
       } else {
-        const InstallFailure failure = TakeFailure(wParam, lParam);
+        const InstallFailure failure = TakeInstallFailure(wParam, lParam);
         OnInstallResult(&failure);
       }
       if (isUpdate || window_ == nullptr) return 0;
@@ -129,13 +116,7 @@ void CMainWnd::ShowProgress(int percent) {
 
 void CMainWnd::OnInstallResult(const InstallFailure* failure) {
   installState = failure == nullptr ? 0 : -1;
-  exitCode_ = failure == nullptr ? 0 : ExitCodeFor(failure->cause);
-  spdlog::info("安装结果 :{}", installState);
-  if (failure != nullptr) {
-    spdlog::error("安装失败：原因 {}，系统错误 {}，路径 \"{}\"，需要 {} 字节，可用 {} 字节（退出码 {}）",
-                  static_cast<int>(failure->cause), failure->systemError, WideToUtf8(failure->path),
-                  failure->requiredBytes, failure->availableBytes, exitCode_);
-  }
+  exitCode_ = LogInstallResult(failure);
   SendEvent("click", isUpdate ? "upgrade_install_complete" : "install_complete");
   if (isUpdate) {
     if (failure == nullptr) {

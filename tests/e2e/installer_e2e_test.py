@@ -25,6 +25,7 @@ RECORD = "quillon_installed_files.txt"
 # ExitCodeFor (engine/install_failure.h) of the failure classes these cases meet.
 EXIT_DAMAGED_INSTALLER = 4
 EXIT_FOLDER_NOT_USABLE = 5
+EXIT_ANOTHER_INSTALLER_RUNS = 8  # kExitAnotherInstallerRuns (ui/silent_install.h)
 LINKS = {
     r"C:\users\Public\Desktop\Quillon.lnk": "quillon_launcher.exe",
     r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\Quillon.lnk": "quillon_launcher.exe",
@@ -538,6 +539,54 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assert_installed(folder)
         self.assert_registered(folder)
         self.assert_events(["install_click", "install_start", "install_complete"])
+
+    def test_silent_install(self):
+        """"/S" with "/D=" (a folder with a space, the raw rest of the command line) installs with no window
+        ever shown, sends the install events, starts nothing, and ends with 0; a second silent start meanwhile
+        ends at once with its own code and leaves the first alone."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\silent dir\Quillon"
+        # Watches for a main window, shown or not, during the whole run; it ends only if it finds one.
+        watcher = s.start(s.helpers / "win_probe.exe", "wait", d.MAIN_CLASS, "found", 600000)
+        self.processes.append(watcher)
+        staged = self.stage(gate=True)
+        # Separate arguments reach the program unquoted: "/D=C:\E2E\silent dir\Quillon" as typed.
+        process = self.start(staged, "/s", r"/D=C:\E2E\silent", r"dir\Quillon")
+        s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
+        self.assertEqual(self.wait_exit(self.start(staged, "/S")), EXIT_ANOTHER_INSTALLER_RUNS)
+        for cls in (d.MAIN_CLASS, d.MSGBOX_CLASS):
+            self.assertFalse(s.window(cls).found, cls)
+        self.assertIsNone(process.poll())
+        d.release_gate(staged)
+        self.assertEqual(self.wait_exit(process), 0, self.log.text())
+        self.assertIsNone(watcher.poll(), "a main window appeared")
+
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+        self.assert_links(folder)
+        log = self.log.text()
+        self.assertIn(f'静默安装，安装路径："{folder}"', log)
+        self.assertIn("安装结果 :0", log)
+        self.assertNotIn("LaunchProcess", log)
+        self.assertEqual(log.count("isUpdate flag"), 1)
+        self.assert_events(["install_click", "install_start", "install_complete"])
+        self.assertFalse(s.window(d.LAUNCHER_CLASS).found)
+
+    def test_silent_into_users_folder_fails(self):
+        """"/S" without "/D=" takes the registered folder; one holding the user's files installs nothing
+        and ends with the code of an unusable folder. An unknown switch is logged and ignored."""
+        d, s = self.d, self.session
+        self.make_users_folder()
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", USERS_FOLDER, "/f",
+               check=True)
+        process = self.start(self.stage(), "/quiet", "/S")
+        self.assertEqual(self.wait_exit(process), EXIT_FOLDER_NOT_USABLE)
+        self.assert_users_folder_intact()
+        log = self.log.text()
+        self.assertIn('未知的命令行参数，已忽略："/quiet"', log)
+        self.assertIn(f'安装路径不可用，未开始安装："{USERS_FOLDER}"', log)
+        self.assertNotIn("安装结果", log)
+        self.assert_events([])
 
     def test_crash_dump(self):
         """An access violation in an installer started from a folder with "logs" leaves the dump there."""

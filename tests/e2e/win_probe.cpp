@@ -1,7 +1,8 @@
 // win_probe.exe: what the end-to-end driver cannot see from X11, asked from inside the Wine session.
 //   window CLASS                      one line about the top-level window of that class (with the number of
 //                                     such windows), or "none"
-//   wait CLASS visible|hidden|gone MS waits for that state (polling), prints the line; exit 1 on time-out
+//   wait CLASS visible|hidden|gone|found MS  waits for that state (polling; found: shown or not), prints
+//                                     the line; exit 1 on time-out
 //   minimize CLASS                    minimises the window
 //   close CLASS                       asks the window to close (WM_CLOSE)
 //   link FILE.lnk                     the link's target, arguments and working folder, one per line
@@ -73,6 +74,7 @@ void Print(const WindowFacts& facts) {
 
 bool Reached(const WindowFacts& facts, const wchar_t* state) {
   if (std::wcscmp(state, L"gone") == 0) return facts.window == nullptr;
+  if (std::wcscmp(state, L"found") == 0) return facts.window != nullptr;
   if (std::wcscmp(state, L"hidden") == 0) return facts.window != nullptr && !facts.visible;
   return facts.window != nullptr && facts.visible;
 }
