@@ -151,9 +151,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
   // The temporary copy. The original is waiting for the result, so its handle can still be opened.
   UniqueHandle original(::OpenProcess(SYNCHRONIZE, FALSE, arguments.originalPid));
   UniqueHandle resultPipe(arguments.resultPipe);
+  // The folder is checked again: this program can be started with any folder text.
   bool started = true;
-  const int result =
-      arguments.silent ? RunUninstall(arguments.installDir, {}) : RunWindow(instance, arguments.installDir, started);
+  int result = kNotAnInstallation;
+  if (ClassifyFolder(arguments.installDir, RegisteredInstallLocation()) != FolderState::kInstallation) {
+    started = false;
+    Tell(arguments.silent, ResultText(kNotAnInstallation, arguments.installDir));
+  } else {
+    result = arguments.silent ? RunUninstall(arguments.installDir, {})
+                              : RunWindow(instance, arguments.installDir, started);
+  }
   DWORD written = 0;
   ::WriteFile(resultPipe.Get(), &result, sizeof(result), &written, nullptr);
   resultPipe = UniqueHandle();
