@@ -546,7 +546,9 @@ class InstallerEndToEnd(unittest.TestCase):
         folder = r"C:\E2E\uninstall\vexor\Quillon"
         installed = s.unix_path(folder)
         users_files = {"docs/my notes.txt": b"mine\r\n", "projects/draft.txt": b"draft\r\n"}
-        pin = (s.temp_folder().parent.parent / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch" /
+        temp = s.temp_folder().parts  # ...drive_c/users/<name>/..., the user's profile folder
+        profile = Path(*temp[:temp.index("drive_c") + 3])
+        pin = (profile / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch" /
                "User Pinned" / "TaskBar" / "Quillon.lnk")
         for with_record in (True, False):
             shutil.rmtree(s.unix_path(r"C:\E2E"), ignore_errors=True)
