@@ -568,6 +568,17 @@ class InstallerEndToEnd(unittest.TestCase):
                 (installed / name).write_bytes(data)
 
             log = d.LogReader(s.log_file("unins000.exe"))
+            if with_record:
+                # Without /S the window asks first; closing it keeps the application as it is.
+                process = self.start(installed / "unins000.exe")
+                s.wait_window("visible", "QuillonUninstallWnd", timeout=30)
+                s.probe("close", "QuillonUninstallWnd")
+                self.assertEqual(self.wait_exit(process), 0)
+                log.wait_for("uninstall finished: exit code 0")
+                self.assertTrue(s.window(d.LAUNCHER_CLASS).found, "the application was stopped")
+                self.assertTrue((installed / "unins000.exe").exists())
+                self.assertIsNotNone(s.uninstall_entry())
+                log = d.LogReader(s.log_file("unins000.exe"))
             code = self.wait_exit(self.start(installed / "unins000.exe", "/S"))
             # The temporary copy deletes the original program after the original has ended.
             log.wait_for("uninstall finished: exit code")
