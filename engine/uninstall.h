@@ -15,9 +15,10 @@ struct RemovalOutcome {
 };
 
 // Deletes every file of the record that is still there (read-only ones included), then the recorded folders
-// that are empty, deepest first; a folder holding anything else stays. Then the record itself and the
-// marker (only when no recorded file is left), and the install folder when nothing is left in it. keepFile (relative, may be empty) is skipped:
-// the uninstaller's own program while it still runs. progress gets (done, total) after each file.
+// that are empty, deepest first; a folder holding anything else stays. Then, only when no recorded file is
+// left, the marker and the record, and the install folder when nothing is left in it. keepFile (relative,
+// may be empty) is skipped: the uninstaller's own program while it still runs. progress gets (done, total)
+// after each file.
 RemovalOutcome RemoveRecordedFiles(const std::wstring& installDir, const InstallRecord& record,
                                    const std::wstring& keepFile = {},
                                    const std::function<void(int, int)>& progress = {});
