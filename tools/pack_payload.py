@@ -263,13 +263,36 @@ def inside(path, directory):
     return os.path.commonpath([path, directory]) == directory
 
 
-def pack(source_dir, out_file, level, long_window):
+def add_default_files(entries, default_files, fixed_mtime):
+    """Adds each NAME=PATH file at the top level when the tree has no entry of that name (any letter
+    case, as Windows sees it), keeping the top level sorted like the walk sorts it."""
+    top_count = sum(1 for entry in entries if "/" not in entry.name.rstrip("/"))
+    top, rest = entries[:top_count], entries[top_count:]
+    for spec in default_files:
+        name, _, host_path = spec.partition("=")
+        if not name or "/" in name or not host_path:
+            raise PackError(f"--default-file {spec!r}: expected NAME=PATH with a top-level NAME")
+        if any(entry.name.rstrip("/").lower() == name.lower() for entry in top):
+            continue
+        try:
+            info = os.stat(host_path)
+        except OSError as error:
+            raise PackError(f"{host_path}: {error.strerror}")
+        if not stat.S_ISREG(info.st_mode):
+            raise PackError(f"{host_path}: --default-file must name a regular file")
+        top.append(make_entry(name, host_path, info, fixed_mtime))
+    top.sort(key=lambda entry: os.fsencode(entry.name.rstrip("/")))
+    return top + rest
+
+
+def pack(source_dir, out_file, level, long_window, default_files=()):
     if not os.path.isdir(source_dir):
         raise PackError(f"{source_dir}: not a directory")
     # A payload written into the tree it packs would be swallowed by the next pack.
     if inside(out_file, source_dir):
         raise PackError(f"{out_file}: output file must not be inside {source_dir}")
-    entries = collect_entries(source_dir, fixed_mtime_from_environment())
+    fixed_mtime = fixed_mtime_from_environment()
+    entries = add_default_files(collect_entries(source_dir, fixed_mtime), default_files, fixed_mtime)
     out_dir = os.path.dirname(os.path.abspath(out_file))
     # Packing into a neighbour and renaming at the end means a failed pack never leaves a
     # truncated payload where the build would take it for a good one.
@@ -294,6 +317,8 @@ def parse_arguments(argv):
     parser.add_argument("--long-window", action="store_true",
                         help="enable zstd long-distance matching over the 128 MiB window")
     parser.add_argument("--verbose", action="store_true", help="print a summary when done")
+    parser.add_argument("--default-file", action="append", default=[], metavar="NAME=PATH",
+                        help="pack PATH as the top-level file NAME when the tree has none (repeatable)")
     parser.add_argument("source_dir", metavar="SRC_DIR")
     parser.add_argument("out_file", metavar="OUT_FILE")
     arguments = parser.parse_args(argv)
@@ -316,7 +341,7 @@ def main(argv):
     arguments = parse_arguments(argv)
     try:
         entries, tar_size = pack(arguments.source_dir, arguments.out_file,
-                                 arguments.level, arguments.long_window)
+                                 arguments.level, arguments.long_window, arguments.default_file)
     except (PackError, OSError) as error:
         if isinstance(error, PackError):
             message = str(error)

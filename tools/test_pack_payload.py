@@ -189,6 +189,24 @@ class OrderTests(PackerTestCase):
             "a/y/deeper/leaf.txt",
         ])
 
+    def test_a_default_file_fills_in_only_where_the_tree_has_none(self):
+        default = os.path.join(self.work_dir, "project_uninstaller.exe")
+        write_file(default, b"project's")
+        write_file(self.path("z.txt"), b"z")
+        write_file(self.path("sub/x.txt"), b"x")
+        cases = [(None, b"project's"), ("unins000.exe", b"tree's"), ("UNINS000.EXE", b"tree's")]
+        for tree_name, expected in cases:
+            if tree_name:
+                write_file(self.path(tree_name), b"tree's")
+            self.pack("--default-file", f"unins000.exe={default}")
+            entries = [(fields["name"].rstrip(b"\0").decode(), data)
+                       for fields, data in parse_archive(decompress(self.payload))]
+            names = [name for name, _ in entries]
+            self.assertEqual(names, sorted(names[:3], key=str.encode) + ["sub/x.txt"], tree_name)
+            self.assertEqual([data for name, data in entries if name.lower() == "unins000.exe"], [expected])
+            if tree_name:
+                os.remove(self.path(tree_name))
+
 
 class DeterminismTests(PackerTestCase):
     def setUp(self):

@@ -22,6 +22,8 @@ from pathlib import Path
 ARGS = None
 MARKER = "quillon_installation.ini"
 RECORD = "quillon_installed_files.txt"
+# Exit codes of unins000.exe (uninstaller/uninstall_job.h).
+UNINSTALL_EXIT_NO_RECORD = 4
 # ExitCodeFor (engine/install_failure.h) of the failure classes these cases meet.
 EXIT_DAMAGED_INSTALLER = 4
 EXIT_FOLDER_NOT_USABLE = 5
@@ -599,6 +601,79 @@ class InstallerEndToEnd(unittest.TestCase):
         dump = self.stage_dir / "logs" / "installer_crash.dmp"
         self.assertTrue(dump.exists(), "no crash dump")
         self.assertEqual(dump.read_bytes()[:4], b"MDMP")
+
+    def write_record_if_missing(self, installed):
+        """The record as the installer writes it (engine/install_record.cpp): every folder and file of the
+        installation as it is now. Only where the installer has not written one itself."""
+        if (installed / RECORD).exists():
+            return
+        paths = sorted(installed.rglob("*"), key=lambda p: (len(p.relative_to(installed).parts), str(p)))
+        rel = lambda p: str(p.relative_to(installed)).replace("/", "\\")  # noqa: E731
+        lines = (["# Quillon installed files 1"] + [rel(p) + "\\" for p in paths if p.is_dir()] +
+                 [rel(p) for p in paths if p.is_file()])
+        (installed / RECORD).write_bytes("".join(line + "\r\n" for line in lines).encode("utf-8"))
+
+    def test_uninstall(self):
+        """unins000.exe /S, run from the installation while the application runs, stops the application and
+        removes what the installer installed, the links, the taskbar pin and the uninstall entry; the files
+        the user added and their folders stay. Without a record it deletes no file: only the links, the pin
+        and the entry go, and the exit code says so."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\uninstall\vexor\Quillon"
+        installed = s.unix_path(folder)
+        users_files = {"docs/my notes.txt": b"mine\r\n", "projects/draft.txt": b"draft\r\n"}
+        temp = s.temp_folder().parts  # ...drive_c/users/<name>/..., the user's profile folder
+        profile = Path(*temp[:temp.index("drive_c") + 3])
+        pin = (profile / "AppData" / "Roaming" / "Microsoft" / "Internet Explorer" / "Quick Launch" /
+               "User Pinned" / "TaskBar" / "Quillon.lnk")
+        for with_record in (True, False):
+            shutil.rmtree(s.unix_path(r"C:\E2E"), ignore_errors=True)
+            s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+                   check=True)
+            self.assertEqual(self.wait_exit(self.start(self.stage(), "-update")), 0, self.log.text())
+            s.wait_window("visible", d.LAUNCHER_CLASS, timeout=30)
+            self.assert_links(folder)
+            pin.parent.mkdir(parents=True, exist_ok=True)
+            shutil.copyfile(s.unix_path(next(iter(LINKS))), pin)  # a pin of the launcher in this folder
+            self.write_record_if_missing(installed)
+            if not with_record:
+                (installed / RECORD).unlink()
+            installed_files = {str(p.relative_to(installed)) for p in installed.rglob("*") if p.is_file()}
+            for name, data in users_files.items():
+                (installed / name).parent.mkdir(parents=True, exist_ok=True)
+                (installed / name).write_bytes(data)
+
+            log = d.LogReader(s.log_file("unins000.exe"))
+            if with_record:
+                # Without /S the window asks first; closing it keeps the application as it is.
+                process = self.start(installed / "unins000.exe")
+                s.wait_window("visible", "QuillonUninstallWnd", timeout=30)
+                s.probe("close", "QuillonUninstallWnd")
+                self.assertEqual(self.wait_exit(process), 0)
+                log.wait_for("uninstall finished: exit code 0")
+                self.assertTrue(s.window(d.LAUNCHER_CLASS).found, "the application was stopped")
+                self.assertTrue((installed / "unins000.exe").exists())
+                self.assertIsNotNone(s.uninstall_entry())
+                log = d.LogReader(s.log_file("unins000.exe"))
+            code = self.wait_exit(self.start(installed / "unins000.exe", "/S"))
+            # The temporary copy deletes the original program after the original has ended.
+            log.wait_for("uninstall finished: exit code")
+            self.assertEqual(code, 0 if with_record else UNINSTALL_EXIT_NO_RECORD, log.text())
+            remaining = {str(p.relative_to(installed)) for p in installed.rglob("*") if p.is_file()}
+            if with_record:
+                self.assertEqual(remaining, set(users_files))
+                self.assertEqual({str(p.relative_to(installed)) for p in installed.rglob("*") if p.is_dir()},
+                                 {"docs", "projects"})
+            else:
+                self.assertEqual(remaining, installed_files | set(users_files))
+            self.assertFalse(s.window(d.LAUNCHER_CLASS).found, "the application still runs")
+            self.assertIsNone(s.uninstall_entry())
+            for link in LINKS:
+                self.assertNotEqual(s.probe("link", link)[0], 0, f"{link} left")
+            self.assertFalse(s.unix_path(list(LINKS)[1]).parent.exists(), "start menu folder left")
+            self.assertFalse(pin.exists(), "taskbar pin left")
+            for name, data in users_files.items():
+                self.assertEqual((installed / name).read_bytes(), data)
 
 
 def main():
