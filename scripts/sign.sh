@@ -3,8 +3,8 @@
 #
 # Usage: sign.sh --pkcs12 FILE --password-file FILE [--timestamp-url URL] [--description TEXT] PROGRAM
 #
-# The signature is written to a copy beside the program, which then replaces it: a failed signing leaves
-# the program as the linker wrote it, never half signed. Without a timestamp server the signing time is
+# The signature is written to a copy beside the program, which then replaces it. A failed signing removes
+# the program: a build asked to sign leaves a signed program or none, never an unsigned one that could ship. Without a timestamp server the signing time is
 # SOURCE_DATE_EPOCH when that is set, so the same program and certificate give the same signed bytes; a
 # timestamp server's answer differs on every request.
 set -euo pipefail
@@ -34,5 +34,9 @@ fi
 signed="$program.signing"
 rm -f "$signed"
 trap 'rm -f "$signed"' EXIT
-osslsigncode sign "${options[@]}" -in "$program" -out "$signed" >/dev/null
+if ! osslsigncode sign "${options[@]}" -in "$program" -out "$signed" >/dev/null; then
+  rm -f "$program"
+  echo "sign.sh: signing failed; $program removed" >&2
+  exit 1
+fi
 mv -f "$signed" "$program"
