@@ -4,9 +4,9 @@
 # Usage: sign.sh --pkcs12 FILE --password-file FILE [--timestamp-url URL] [--description TEXT] PROGRAM
 #
 # The signature is written to a copy beside the program, which then replaces it. A failed signing removes
-# the program: a build asked to sign leaves a signed program or none, never an unsigned one that could ship. Without a timestamp server the signing time is
-# SOURCE_DATE_EPOCH when that is set, so the same program and certificate give the same signed bytes; a
-# timestamp server's answer differs on every request.
+# the program: a build asked to sign leaves a signed program or none, never an unsigned one that could ship.
+# Without a timestamp server the signing time is SOURCE_DATE_EPOCH when that is set, so the same program and
+# certificate give the same signed bytes; a timestamp server's answer differs on every request.
 set -euo pipefail
 
 pkcs12= password_file= timestamp_url= description=
