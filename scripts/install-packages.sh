@@ -10,7 +10,7 @@ packages=(
   xvfb xdotool imagemagick zstd ninja-build cmake make dpkg-dev
   fonts-wqy-microhei
   libspdlog-dev libfmt-dev nlohmann-json3-dev libstb-dev googletest
-  python3 python3-pil openssl ca-certificates
+  python3 python3-pil openssl ca-certificates osslsigncode
 )
 
 missing=()

@@ -401,3 +401,20 @@ def finish_and_wait(session, process, finish, timeout=60):
         return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         raise DriverError("the installer did not end after the finish button")
+
+
+def sign_with_test_certificate(root, exe, folder):
+    """Signs exe in place with scripts/sign.sh, as a build given a certificate does, using a throwaway
+    self-signed certificate made in folder; returns the certificate (PEM) that verifies the signature."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    key, certificate, pkcs12, password = (folder / n for n in ("key.pem", "ca.pem", "signer.p12", "password.txt"))
+    password.write_text("throwaway pass phrase\n")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", certificate,
+                    "-days", "2", "-subj", "/CN=Quillon Test Signer", "-addext", "extendedKeyUsage=codeSigning"],
+                   check=True, capture_output=True)
+    subprocess.run(["openssl", "pkcs12", "-export", "-inkey", key, "-in", certificate, "-out", pkcs12,
+                    "-passout", f"file:{password}"], check=True, capture_output=True)
+    subprocess.run(["bash", Path(root) / "scripts" / "sign.sh", "--pkcs12", pkcs12, "--password-file", password,
+                    "--description", "Quillon Setup", exe], check=True)
+    return certificate

@@ -428,6 +428,18 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assert_launcher_started(folder)
         self.assertEqual(self.log.text().count("保留了原安装中不属于安装包的 1 个文件和 0 个文件夹"), 1)
 
+    def test_signed_installer_update(self):
+        """A copy signed as a build with a certificate signs it still installs: the payload is intact."""
+        d, s = self.d, self.session
+        folder = r"C:\E2E\signed\vexor\Quillon"
+        s.wine("reg", "add", s.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+               check=True)
+        staged = self.stage()
+        d.sign_with_test_certificate(self.root, staged, self.stage_dir / "certificate")
+        self.assertEqual(self.wait_exit(self.start(staged, "-update")), 0, self.log.text())
+        self.assert_installed(folder)
+        self.assert_registered(folder)
+
     def test_full_disk_upgrade(self):
         """An upgrade whose new tree does not fit beside the old one fails before anything is touched: the
         old installation stays byte for byte, no temporary folder is left, the log gives the cause with its
