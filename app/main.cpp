@@ -29,14 +29,10 @@ constexpr WORD kSkinResourceId = 109;
 // process runs. Nothing is written to disk and read back, where another program could swap the skin of
 // this elevated process. Without the resource the toolkit has no archive and the window cannot be built.
 void UseSkinResource() {
-  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
-  if (resource == nullptr) return;
-  HGLOBAL loaded = ::LoadResource(nullptr, resource);
-  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-  const DWORD size = ::SizeofResource(nullptr, resource);
-  if (bytes == nullptr || size == 0) return;
+  const ResourceBytes skin = FindOwnResource(L"ZIP", kSkinResourceId);
+  if (skin.data == nullptr || skin.size == 0) return;
   Veneer::CPaintManagerUI::SetResourcePath(L"");
-  Veneer::CPaintManagerUI::SetResourceZip(bytes, size);
+  Veneer::CPaintManagerUI::SetResourceZip(skin.data, skin.size);
 }
 
 }  // namespace

@@ -40,6 +40,15 @@ std::wstring GetTempDirectory() {
   return chosen;
 }
 
+ResourceBytes FindOwnResource(const wchar_t* type, unsigned short id) {
+  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(id), type);
+  if (resource == nullptr) return {};
+  HGLOBAL loaded = ::LoadResource(nullptr, resource);
+  const void* data = loaded != nullptr ? ::LockResource(loaded) : nullptr;
+  if (data == nullptr) return {};
+  return {data, ::SizeofResource(nullptr, resource)};
+}
+
 std::wstring GetProductVersion() {
   wchar_t exePath[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, exePath, MAX_PATH);

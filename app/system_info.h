@@ -12,6 +12,13 @@ std::wstring GetExeDirectory();
 std::wstring GetTempDirectory();
 // ProductVersion of the executable's version resource; empty when it has none.
 std::wstring GetProductVersion();
+// A resource of the running executable, where it lies in the mapped image (valid for the life of the
+// process, never freed); data is null and size 0 when the resource is missing or cannot be locked.
+struct ResourceBytes {
+  const void* data = nullptr;
+  unsigned long size = 0;
+};
+ResourceBytes FindOwnResource(const wchar_t* type, unsigned short id);
 // The machine's MachineGuid from the 64-bit registry view, or 32 zeros when it cannot be read.
 std::wstring GetMachineGuid();
 

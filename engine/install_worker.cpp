@@ -32,20 +32,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Payload {
-  const void* data = nullptr;
-  uint32_t size = 0;
-};
-
-// The payload stays mapped with the module for the life of the process; nothing is freed.
-Payload FindPayload(uint16_t resourceId) noexcept {
-  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), RT_RCDATA);
-  if (!resource) return {};
-  HGLOBAL loaded = ::LoadResource(nullptr, resource);
-  if (!loaded) return {};
-  return {::LockResource(loaded), ::SizeofResource(nullptr, resource)};
-}
-
 // The worker's exception guard. The exception's own text says less than the file system error that led to
 // it, so the line carries the error slot.
 void LogFault(const std::error_code& errorSlot) noexcept {
@@ -199,7 +185,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   InstallPaths paths;
   std::wstring registered;
   std::vector<fs::path> createdParents;
-  Payload payload;
+  ResourceBytes payload;
 
   // 1. Before anything is touched: the folder text, whose folders these are, the payload, and room for it.
   run("检查安装目录", [&] {
@@ -222,7 +208,8 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     }
   });
   if (!report.Failed()) {
-    payload = FindPayload(resourceId);
+    // The payload stays mapped with the module for the life of the process; nothing is freed.
+    payload = FindOwnResource(RT_RCDATA, resourceId);
     if (!payload.data || payload.size == 0) report.Set(FailureCause::kDamagedInstaller, "读取安装包", 0, L"");
   }
   if (!report.Failed()) {

@@ -112,14 +112,10 @@ int HandOverToCopy(bool silent) {
 }
 
 void UseSkinResource() {
-  HRSRC resource = ::FindResourceW(nullptr, MAKEINTRESOURCEW(kSkinResourceId), L"ZIP");
-  if (resource == nullptr) return;
-  HGLOBAL loaded = ::LoadResource(nullptr, resource);
-  const void* bytes = loaded != nullptr ? ::LockResource(loaded) : nullptr;
-  const DWORD size = ::SizeofResource(nullptr, resource);
-  if (bytes == nullptr || size == 0) return;
+  const ResourceBytes skin = FindOwnResource(L"ZIP", kSkinResourceId);
+  if (skin.data == nullptr || skin.size == 0) return;
   Veneer::CPaintManagerUI::SetResourcePath(L"");
-  Veneer::CPaintManagerUI::SetResourceZip(bytes, size);
+  Veneer::CPaintManagerUI::SetResourceZip(skin.data, skin.size);
 }
 
 // The window's run; started tells whether the user confirmed the uninstallation.
