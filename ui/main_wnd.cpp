@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <knownfolders.h>
+#include <oleacc.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -34,8 +35,15 @@ constexpr int kUntickedTops[4] = {0, 51, 102, 153};
 }  // namespace
 
 void CMainWnd::InitWindow() {
-  paintManager_.SetDPI(GetDpiAtPoint(1, 1));
+  // The window opens centred on the monitor nearest to where it was created, at that monitor's scale.
+  paintManager_.SetDPI(GetDpiOfWindowMonitor(window_));
   ::SetWindowPos(window_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  // The installer runs elevated; the taskbar (Explorer) does not, and its announcement of the button would
+  // be filtered out without this.
+  ::ChangeWindowMessageFilterEx(window_, TaskbarButtonCreatedMessage(), MSGFLT_ALLOW, nullptr);
+  DescribeControlsForScreenReaders();
+  // Enter on the welcome view installs, as the default button of a dialog would.
+  if (Veneer::CControlUI* install = paintManager_.FindControl(L"install_btn")) install->SetFocus();
   SetDefaultInstallPath();
   if (Veneer::CControlUI* title = paintManager_.FindControl(L"title")) {
     wchar_t text[128] = {};
@@ -53,6 +61,45 @@ void CMainWnd::InitWindow() {
   }
   SendEvent("click", "upgrade_install_click");
   StartInstall();
+}
+
+void CMainWnd::DescribeControlsForScreenReaders() {
+  struct Description {
+    const wchar_t* control;
+    const wchar_t* name;
+    long role;  // 0: the control's kind decides
+  };
+  static const Description kDescriptions[] = {
+      {L"min_btn", L"最小化", 0},
+      {L"close_btn", L"关闭", 0},
+      {L"install_btn", L"立即安装", 0},
+      {L"qq_contact_btn", L"遇到问题？加入用户交流群", ROLE_SYSTEM_LINK},
+      {L"agree_checkbox", L"我已阅读并同意 《用户协议》", ROLE_SYSTEM_CHECKBUTTON},
+      {L"agreement_btn", L"《用户协议》", ROLE_SYSTEM_LINK},
+      {L"extend_btn", L"自定义安装", 0},
+      {L"path_input", L"安装位置", 0},
+      {L"browse_path_btn", L"浏览", 0},
+      {L"progress_bkg", L"安装进度", 0},
+      {L"install_finish_btn", L"立即体验", 0},
+      {L"retry_btn", L"重试", 0},
+      {L"failure_close_btn", L"关闭", 0},
+  };
+  for (const Description& description : kDescriptions) {
+    Veneer::CControlUI* control = paintManager_.FindControl(description.control);
+    if (control == nullptr) continue;
+    control->SetAccessibleName(description.name);
+    control->SetAccessibleRole(description.role);
+  }
+  if (Veneer::CControlUI* box = paintManager_.FindControl(L"agree_checkbox")) box->SetAccessibleChecked(agreed != 0);
+}
+
+LRESULT CMainWnd::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) {
+  if (msg == WM_KEYDOWN && wParam == VK_ESCAPE && installState == 1 && ::IsWindowEnabled(window_)) {
+    handled = true;
+    OnCloseBtnClick();
+    return 0;
+  }
+  return WindowImplBase::MessageHandler(msg, wParam, lParam, handled);
 }
 
 void CMainWnd::SetDefaultInstallPath() {
@@ -139,6 +186,7 @@ void CMainWnd::OnAgreeCheckboxClick() {
     SetButtonImages(L"agree_checkbox", L"checkbox_license.png", kUntickedTops, 279, 204);
   }
   if (Veneer::CControlUI* install = paintManager_.FindControl(L"install_btn")) install->SetEnabled(agreed != 0);
+  if (Veneer::CControlUI* box = paintManager_.FindControl(L"agree_checkbox")) box->SetAccessibleChecked(agreed != 0);
 }
 
 void CMainWnd::OnBrowsePathBtnClick() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/install_engine.h"
+#include "ui/taskbar_button.h"
 #include "veneer/window_impl_base.h"
 
 class CMainWnd : public Veneer::WindowImplBase {
@@ -21,6 +22,10 @@ class CMainWnd : public Veneer::WindowImplBase {
   void InitWindow() override;
   void Notify(Veneer::NotifyRecord& msg) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Escape in the welcome or customise view does what the close button does.
+  LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
+  // Replaces the shell's taskbar button (tests record the calls instead).
+  void SetTaskbarButton(std::unique_ptr<TaskbarButton> button) { taskbar_ = std::move(button); }
 
   // The view state, for the window's own tests.
   [[nodiscard]] bool IsExpanded() const { return expanded != 0; }
@@ -58,6 +63,8 @@ class CMainWnd : public Veneer::WindowImplBase {
   void SetButtonImages(const wchar_t* controlName, const wchar_t* file, const int (&tops)[4], int width,
                        int bottom);
   void SetControlVisible(const wchar_t* controlName, bool visible);
+  // The words and roles screen readers announce for the image-only controls.
+  void DescribeControlsForScreenReaders();
 
   int expanded = 0;
   int agreed = 1;
@@ -69,4 +76,5 @@ class CMainWnd : public Veneer::WindowImplBase {
   int exitCode_ = 0;
   // A system close arrived while the worker was running: the window is hidden and closes on the result.
   bool closePending_ = false;
+  std::unique_ptr<TaskbarButton> taskbar_ = MakeShellTaskbarButton();
 };

@@ -64,6 +64,10 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     ::SetForegroundWindow(::GetLastActivePopup(window_));
     return 0;
   }
+  if (msg == TaskbarButtonCreatedMessage()) {
+    taskbar_->OnButtonCreated(window_);
+    return 0;
+  }
   switch (msg) {
     case WM_INSTALL_PROGRESS: {
       // The entry's name is not shown, only freed.
@@ -103,6 +107,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CMainWnd::ShowProgress(int percent) {
+  taskbar_->ShowProgress(window_, percent);
   Veneer::CControlUI* bar = paintManager_.FindControl(L"progress_bkg");
   auto* progress = bar != nullptr ? static_cast<Veneer::CProgressUI*>(bar->GetInterface(L"Progress")) : nullptr;
   if (progress == nullptr) return;
@@ -130,6 +135,13 @@ void CMainWnd::OnInstallResult(const InstallFailure* failure) {
     ::DestroyWindow(window_);
     return;
   }
+  if (failure != nullptr) {
+    taskbar_->ShowError(window_);
+  } else {
+    taskbar_->ClearProgress(window_);
+  }
+  // A user who turned to something else meanwhile learns that the installation has ended.
+  if (::GetForegroundWindow() != window_) taskbar_->Flash(window_);
   SetControlVisible(L"close_btn", true);
   SetControlVisible(L"installing_bottom_contaner", false);
   if (failure != nullptr) {

@@ -17,6 +17,9 @@ class CMsgBoxWnd : public Veneer::WindowImplBase {
   std::wstring GetSkinFile() override { return notice_.empty() ? L"msg_box.xml" : L"notice_box.xml"; }
   void InitWindow() override;
   void Notify(Veneer::NotifyRecord& msg) override;
+  // Escape answers as cancel does, Enter as OK does, unless a button has the keyboard focus: Enter and
+  // Space then press that button.
+  LRESULT MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
  private:
   std::wstring notice_;

@@ -16,7 +16,7 @@ constexpr UINT WM_UNINSTALL_DONE = WM_APP + 22;
 
 }  // namespace
 
-void CUninstallWnd::InitWindow() { paintManager_.SetDPI(GetDpiAtPoint(1, 1)); }
+void CUninstallWnd::InitWindow() { paintManager_.SetDPI(GetDpiOfWindowMonitor(window_)); }
 
 void CUninstallWnd::Notify(Veneer::NotifyRecord& msg) {
   if (msg.type == L"click" && msg.sender != nullptr) {

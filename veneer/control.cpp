@@ -155,6 +155,12 @@ SIZE CControlUI::EstimateSize(SIZE /*available*/) { return GetFixedSize(); }
 // --- Texts and flags --------------------------------------------------------------------------------
 
 void CControlUI::SetToolTip(const std::wstring& text) { toolTip_ = ReplaceAll(text, L"<n>", L"\r\n"); }
+
+std::wstring CControlUI::GetAccessibleName() const {
+  if (!accessibleName_.empty()) return accessibleName_;
+  const std::wstring text = GetText();
+  return text.empty() ? toolTip_ : text;
+}
 int CControlUI::GetToolTipWidth() const { return Scale(toolTipWidth_); }
 
 bool CControlUI::IsVisible() const { return visible_ && internalVisible_; }

@@ -120,6 +120,17 @@ class CControlUI {
   virtual UINT GetFloatAlign() const { return floatAlign_; }
 
   virtual std::wstring GetToolTip() const { return toolTip_; }
+  // What screen readers announce for the control: the accessible name when one is set, else the text, else
+  // the tooltip. Image-only buttons carry their words only here.
+  void SetAccessibleName(const std::wstring& name) { accessibleName_ = name; }
+  [[nodiscard]] std::wstring GetAccessibleName() const;
+  // An accessibility role (MSAA ROLE_SYSTEM_*) for controls whose kind alone says too little, such as a
+  // button that works as a check box or a link; 0 lets the control's kind decide.
+  void SetAccessibleRole(long role) { accessibleRole_ = role; }
+  [[nodiscard]] long GetAccessibleRole() const { return accessibleRole_; }
+  // The ticked state announced for a control with the check button role.
+  void SetAccessibleChecked(bool checked) { accessibleChecked_ = checked; }
+  [[nodiscard]] bool IsAccessibleChecked() const { return accessibleChecked_; }
   virtual void SetToolTip(const std::wstring& text);
   virtual void SetToolTipWidth(int width) { toolTipWidth_ = width; }
   virtual int GetToolTipWidth() const;
@@ -247,6 +258,9 @@ class CControlUI {
   bool richEvent_ = false;
   std::wstring text_;
   std::wstring toolTip_;
+  std::wstring accessibleName_;
+  long accessibleRole_ = 0;
+  bool accessibleChecked_ = false;
   std::wstring userData_;
   UINT_PTR tag_ = 0;
   std::wstring gradient_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "veneer/accessible.h"
 #include "veneer/control.h"
 #include "veneer/paint_manager_shared.h"
 
@@ -35,6 +36,7 @@ CPaintManagerUI::CPaintManagerUI() {
 }
 
 CPaintManagerUI::~CPaintManagerUI() {
+  DisconnectAccessible();
   // Controls still reach the manager while they are destroyed, so the tree goes first.
   for (CControlUI* control : delayedCleanup_) delete control;
   delayedCleanup_.clear();
@@ -102,9 +104,18 @@ CControlUI* HitTest(CControlUI* control, void* data) {
   return Contains(control->GetPos(), *pt) ? control : nullptr;
 }
 
+struct TabStopSearch {
+  RECT client;
+  std::vector<CControlUI*> stops;
+};
+
+// Tab stops a user can see: a control laid out outside the client area (the folder row below the
+// collapsed window) is skipped.
 CControlUI* CollectTabStops(CControlUI* control, void* data) {
-  if (control->GetControlFlags() & kControlFlagTabStop)
-    static_cast<std::vector<CControlUI*>*>(data)->push_back(control);
+  auto* search = static_cast<TabStopSearch*>(data);
+  RECT inside{};
+  if ((control->GetControlFlags() & kControlFlagTabStop) && ::IntersectRect(&inside, &control->GetPos(), &search->client))
+    search->stops.push_back(control);
   return nullptr;
 }
 
@@ -315,9 +326,12 @@ void CPaintManagerUI::RemoveAllTimers() {
 
 void CPaintManagerUI::SetFocus(CControlUI* control) {
   if (window_ != nullptr && ::GetFocus() != window_ && control != focus_) ::SetFocus(window_);
+  // A control focused on purpose keeps the focus: the first paint does not move it to the first tab stop.
+  if (control != nullptr && control->GetManager() == this) focusNeeded_ = false;
   if (control == focus_) return;
   if (focus_ != nullptr) {
     CControlUI* old = focus_;
+    if (focusMarkShown_) Invalidate(GetFocusMarkRect(old));
     EventRecord event;
     event.type = UiEvent::KillFocus;
     event.sender = control;
@@ -337,7 +351,24 @@ void CPaintManagerUI::SetFocus(CControlUI* control) {
     event.timestamp = ::GetTickCount();
     control->Event(event);
     SendNotify(control, L"setfocus");
+    if (focusMarkShown_) Invalidate(GetFocusMarkRect(control));
+    // Screen readers follow the focus through this event.
+    if (window_ != nullptr && focus_ == control)
+      ::NotifyWinEvent(EVENT_OBJECT_FOCUS, window_, OBJID_CLIENT, AccessibleChildId(*this, control));
   }
+}
+
+void CPaintManagerUI::ShowFocusMark(bool show) {
+  if (show == focusMarkShown_) return;
+  focusMarkShown_ = show;
+  if (focus_ != nullptr) Invalidate(GetFocusMarkRect(focus_));
+}
+
+RECT CPaintManagerUI::GetFocusMarkRect(CControlUI* control) {
+  RECT rc = control->GetPos();
+  const int unit = (std::max)(1, GetDPIObj()->GetScale() / 100);
+  ::InflateRect(&rc, 3 * unit, 3 * unit);
+  return rc;
 }
 
 void CPaintManagerUI::SetFocusNeeded(CControlUI* control) {
@@ -362,8 +393,10 @@ bool CPaintManagerUI::SetNextTabControl(bool forward) {
     return true;
   }
   if (root_ == nullptr) return false;
-  std::vector<CControlUI*> stops;
-  root_->FindControl(&CollectTabStops, &stops, kFindVisible | kFindEnabled | kFindMeFirst);
+  TabStopSearch search{};
+  if (window_ == nullptr || !::GetClientRect(window_, &search.client)) search.client = RECT{-32768, -32768, 32767, 32767};
+  root_->FindControl(&CollectTabStops, &search, kFindVisible | kFindEnabled | kFindMeFirst);
+  const std::vector<CControlUI*>& stops = search.stops;
   focusNeeded_ = false;
   if (stops.empty()) return true;
   auto current = std::find(stops.begin(), stops.end(), focus_);

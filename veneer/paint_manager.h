@@ -25,6 +25,7 @@ namespace Veneer {
 
 class CControlUI;
 class CPaintManagerUI;
+class CWindowAccessible;
 
 // Event numbers exchanged between the manager and the controls.
 namespace UiEvent {
@@ -66,8 +67,14 @@ constexpr unsigned kFindMeFirst = 0x80000000;
 constexpr unsigned kControlFlagTabStop = 0x1;
 constexpr unsigned kControlFlagSetCursor = 0x2;
 
+// The keyboard focus outline: premultiplied, opaque 32-bit pixels.
+constexpr uint32_t kFocusMarkOuterColor = 0xFFFFFFFFu;
+constexpr uint32_t kFocusMarkInnerColor = 0xFF1F2A44u;
+
 // Private window messages.
 constexpr UINT kMsgAsyncNotify = 0x8001;
+// A control's default action asked for by a screen reader, carried out from the window's own queue.
+constexpr UINT kMsgAccessibleAction = 0x8002;
 constexpr UINT kMsgDpiChanged = 0x0402;
 
 struct EventRecord {
@@ -248,6 +255,16 @@ class CPaintManagerUI {
   void ReleaseCapture();
   [[nodiscard]] bool IsCaptured() const { return mouseCaptured_; }
   [[nodiscard]] CControlUI* GetHover() const { return hover_; }
+  // The focused control is outlined while the keyboard moves the focus (Tab), as Windows shows focus
+  // rectangles only to keyboard users; a mouse press hides the outline again.
+  [[nodiscard]] bool IsFocusMarkShown() const { return focusMarkShown_; }
+  void ShowFocusMark(bool show);
+  // Where the outline of a focused control lies: around its position, a little outside.
+  RECT GetFocusMarkRect(CControlUI* control);
+
+  // --- Accessibility -------------------------------------------------------------------------------
+  // Queues a click of the control on the window's thread; false when the window cannot take it.
+  bool PostAccessibleAction(CControlUI* control);
   [[nodiscard]] CControlUI* GetPressed() const { return pressed_; }
 
   // --- Invalidation and painting ---------------------------------------------------------------------
@@ -312,6 +329,7 @@ class CPaintManagerUI {
   void SetDPI(int dpi);
   // DPI of the monitor holding a screen point (96 when it cannot be read).
   static int GetMonitorDpi(POINT screenPoint);
+  static int GetMonitorDpi(HMONITOR monitor);
   int ScaleValue(int value) { return GetDPIObj()->Scale(value); }
 
   // --- Fonts -------------------------------------------------------------------------------------------
@@ -350,6 +368,11 @@ class CPaintManagerUI {
 
  private:
   void OnPaint();
+  void PaintFocusMark(const RECT& painted);
+  // WM_GETOBJECT: the window's accessible object for OBJID_CLIENT.
+  LRESULT AnswerGetObject(WPARAM wParam, LPARAM lParam);
+  void DisconnectAccessible();
+  void RunAccessibleAction(CControlUI* control);
   void PaintLayeredContent(const RECT& update, const RECT& client);
   void CopyNativeWindows(HDC memory, const RECT& update);
   void LayoutRoot(const RECT& client);
@@ -385,6 +408,8 @@ class CPaintManagerUI {
   CControlUI* rightPressed_ = nullptr;
   CControlUI* keyTarget_ = nullptr;
   POINT lastMouse_{-1, -1};
+  bool focusMarkShown_ = false;
+  ComPtr<CWindowAccessible> accessible_;
 
   SIZE minInfo_{};
   SIZE maxInfo_{};

@@ -192,6 +192,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     }
     case WM_LBUTTONDOWN: {
       if (!noActivate_) ::SetFocus(window_);
+      ShowFocusMark(false);
       CControlUI* control = FindControl(lastMouse_);
       if (control == nullptr || control->GetManager() != this) break;
       SetCapture();
@@ -359,6 +360,17 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     case kMsgAsyncNotify:
       DeliverAsyncNotifications();
       break;
+    case WM_GETOBJECT:
+      if (static_cast<LONG>(lParam) != OBJID_CLIENT || root_ == nullptr) break;
+      result = AnswerGetObject(wParam, lParam);
+      return true;
+    case kMsgAccessibleAction:
+      RunAccessibleAction(reinterpret_cast<CControlUI*>(lParam));
+      return true;
+    case WM_DESTROY:
+      // Screen readers may still hold the window's object; it answers nothing once the window is gone.
+      DisconnectAccessible();
+      break;
     default:
       break;
   }
@@ -388,7 +400,11 @@ bool CPaintManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, 
         if (focus_ != nullptr && focus_->IsVisible() && focus_->IsEnabled() &&
             focus_->GetInterface(L"WantTab") != nullptr)
           return false;
+        // The keyboard user sees where the focus went. The key is consumed, so that the field the focus
+        // lands in does not receive it as a character.
+        ShowFocusMark(true);
         SetNextTabControl(::GetKeyState(VK_SHIFT) >= 0);
+        return true;
       }
       break;
     case WM_SYSKEYDOWN:

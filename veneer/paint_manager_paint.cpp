@@ -128,6 +128,7 @@ void CPaintManagerUI::OnPaint() {
     }
     if (layered_) CopyNativeWindows(memory, update);
     for (size_t i = 0; i < postPaintControls_.size(); ++i) postPaintControls_[i]->DoPostPaint(memory, update);
+    PaintFocusMark(painted);
 
     if (!layered_) {
       // 9. Copy the repainted part to the window.
@@ -153,6 +154,28 @@ void CPaintManagerUI::OnPaint() {
   layeredChanged_ = false;
   if (updateNeeded_) Invalidate();
   if (laidOut) SendNotify(root_, L"windowsize", 0, 0, true);
+}
+
+void CPaintManagerUI::PaintFocusMark(const RECT& painted) {
+  if (!focusMarkShown_ || focus_ == nullptr || !focus_->IsVisible() || offscreenBits_ == nullptr) return;
+  // Two rings of one unit each around the control, light outside and dark inside, so that the mark shows
+  // on the dark artwork as well as on the white field. Opaque pixels need no alpha fix-up afterwards.
+  const int unit = (std::max)(1, GetDPIObj()->GetScale() / 100);
+  const RECT outer = GetFocusMarkRect(focus_);
+  RECT middle = outer;
+  ::InflateRect(&middle, -unit, -unit);
+  RECT inner = middle;
+  ::InflateRect(&inner, -unit, -unit);
+  RECT area;
+  if (!Intersect(area, outer, painted)) return;
+  for (long y = area.top; y < area.bottom && y < offscreenSize_.cy; ++y) {
+    uint32_t* row = offscreenBits_ + y * offscreenSize_.cx;
+    for (long x = area.left; x < area.right && x < offscreenSize_.cx; ++x) {
+      const POINT pt = {x, y};
+      if (Contains(inner, pt)) continue;
+      row[x] = Contains(middle, pt) ? kFocusMarkInnerColor : kFocusMarkOuterColor;
+    }
+  }
 }
 
 void CPaintManagerUI::CopyNativeWindows(HDC memory, const RECT& update) {

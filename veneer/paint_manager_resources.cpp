@@ -308,7 +308,10 @@ CDPI* CPaintManagerUI::GetDPIObj() {
 }
 
 int CPaintManagerUI::GetMonitorDpi(POINT screenPoint) {
-  HMONITOR monitor = ::MonitorFromPoint(screenPoint, MONITOR_DEFAULTTONEAREST);
+  return GetMonitorDpi(::MonitorFromPoint(screenPoint, MONITOR_DEFAULTTONEAREST));
+}
+
+int CPaintManagerUI::GetMonitorDpi(HMONITOR monitor) {
   using GetDpiForMonitorProc = HRESULT(WINAPI*)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
   static const auto query = [] {
     HMODULE shcore = ::LoadLibraryW(L"shcore.dll");

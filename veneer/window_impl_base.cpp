@@ -154,6 +154,18 @@ LRESULT WindowImplBase::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     default: break;
   }
 
+  // The window was moved onto a monitor with another scale (per-monitor DPI awareness): fonts, images and
+  // sizes follow the new DPI, and the window takes the rectangle the system suggests for it.
+  if (msg == WM_DPICHANGED) {
+    paintManager_.SetDPI(LOWORD(wParam));
+    const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested != nullptr) {
+      ::SetWindowPos(window_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return 0;
+  }
+
   // 2. The handlers of the dispatch table.
   bool handled = true;
   LRESULT result = 0;

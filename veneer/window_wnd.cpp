@@ -221,4 +221,8 @@ int CWindowWnd::GetDpiAtPoint(int x, int y) {
   return CPaintManagerUI::GetMonitorDpi(pt);
 }
 
+int CWindowWnd::GetDpiOfWindowMonitor(HWND window) {
+  return CPaintManagerUI::GetMonitorDpi(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+}
+
 }  // namespace Veneer

@@ -39,6 +39,8 @@ class CWindowWnd {
 
   // DPI of the monitor that holds the screen point (or the nearest one).
   static int GetDpiAtPoint(int x, int y);
+  // DPI of the monitor a window is on, or will open on: the one showing most of it, else the nearest.
+  static int GetDpiOfWindowMonitor(HWND window);
 
   // The two window procedures: one for classes of this toolkit, one for superclassed system controls.
   static LRESULT CALLBACK WndProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -244,6 +244,30 @@ class Session:
         self.xdotool("type", "--delay", "40", text)
         time.sleep(0.2)
 
+    def accessible_tree(self, cls=MAIN_CLASS):
+        """What a screen reader sees of the window: a list of dicts (id, name, role, state as a set, value,
+        action, location as a tuple), the window itself first, then its children in order."""
+        code, text = self.probe("a11y", cls)
+        if code != 0:
+            raise DriverError(f"no accessible tree for {cls}: {text}")
+        pattern = re.compile(r"^id=(\d+) name=(.*?) role=(\S+) state=(\S*) value=(.*?) action=(.*?)"
+                             r"(?: location=(-?\d+),(-?\d+),(\d+),(\d+))?$")
+        elements = []
+        for line in text.splitlines():
+            found = pattern.match(line.rstrip("\r"))
+            if found:
+                g = found.groups()
+                elements.append({"id": int(g[0]), "name": g[1], "role": g[2], "state": set(filter(None, g[3].split(","))),
+                                 "value": g[4], "action": g[5],
+                                 "location": tuple(int(n) for n in g[6:10]) if g[6] is not None else None})
+        return elements
+
+    def press_accessible(self, name, cls=MAIN_CLASS):
+        """Carries out the default action of the window's accessible child with that name."""
+        code, text = self.probe("press", cls, name)
+        if code != 0:
+            raise DriverError(f"default action of {name!r} failed: {text}")
+
     def screenshot(self, window, path):
         path = Path(path)
         path.parent.mkdir(parents=True, exist_ok=True)

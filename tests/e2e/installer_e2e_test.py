@@ -230,6 +230,44 @@ class InstallerEndToEnd(unittest.TestCase):
             self.assertIn(line, log)
         self.assert_events(["install_click", "install_start", "install_complete"])
 
+    def test_screen_reader_walks_the_views_and_installs(self):
+        """A screen reader (Active Accessibility, from another process) reads the welcome view's controls,
+        starts the installation through the install button's default action, reads the progress as a value
+        and closes the finish view through the close button's."""
+        d, s = self.d, self.session
+        staged = self.stage(gate=True)
+        process = self.start(staged)
+        window = s.wait_window("visible")
+        tree = s.accessible_tree()
+        self.assertEqual((tree[0]["name"], tree[0]["role"]), ("Quillon 安装程序", "client"))
+        children = {e["name"]: e for e in tree[1:]}
+        title = [name for name, e in children.items() if e["role"] == "statictext"]
+        self.assertEqual(len(title), 1)
+        self.assertRegex(title[0], r"^Quillon V\d+\.\d+\.\d+\.\d+ 安装$")
+        self.assertEqual({name: e["role"] for name, e in children.items() if name != title[0]}, {
+            "最小化": "pushbutton", "关闭": "pushbutton", "立即安装": "pushbutton", "遇到问题？加入用户交流群": "link",
+            "我已阅读并同意 《用户协议》": "checkbutton", "《用户协议》": "link", "自定义安装": "pushbutton"})
+        self.assertEqual(children["立即安装"]["state"], {"focusable", "focused"})
+        self.assertEqual(children["立即安装"]["action"], "按下")
+        self.assertEqual(children["我已阅读并同意 《用户协议》"]["state"], {"focusable", "checked"})
+        self.assertEqual(children["《用户协议》"]["state"], {"focusable", "linked"})
+        left, top, width, height = children["立即安装"]["location"]
+        self.assertTrue(window.left < left and left + width < window.right and
+                        window.top < top and top + height < window.bottom, children["立即安装"])
+
+        s.press_accessible("立即安装")
+        s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
+        progress = [e for e in s.accessible_tree()[1:] if e["role"] == "progressbar"]
+        self.assertEqual([e["name"] for e in progress], ["安装进度"])
+        self.assertRegex(progress[0]["value"], r"^\d{1,3}%$")
+        d.release_gate(staged)
+        self.log.wait_for("安装结果 :0", timeout=120)
+        finish = {e["name"]: e for e in s.accessible_tree()[1:]}
+        self.assertIn("立即体验", finish)
+        s.press_accessible("关闭")
+        self.assertEqual(self.wait_exit(process), 0)
+        self.assert_events(["install_click", "install_start", "install_complete", "install_finish_close_click"])
+
     def test_views_at_150_percent(self):
         """The same walk at 150 % DPI: the window and its views are half as large again; the quit box is
         cancelled on the way, and closing from the finish view reports its event."""

@@ -9,7 +9,12 @@
 //   reg SUBKEY                        the text values of an HKLM key in this 32-bit program's view, name=value
 //   crash PID                         starts a thread at address 1 in that process: an access violation
 //   temp                              the user's temporary folder
+//   a11y CLASS                        what a screen reader sees of the window (AccessibleObjectFromWindow):
+//                                     one line for the window, then one per child: id, name, role, state,
+//                                     value, default action, location
+//   press CLASS NAME                  carries out the default action of the child named NAME
 #include <windows.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -148,6 +153,123 @@ int ShowRegistryValues(const wchar_t* subkey) {
   return 0;
 }
 
+// The accessible object of the window's client area, or null.
+IAccessible* AccessibleOf(const wchar_t* className) {
+  HWND window = ::FindWindowW(className, nullptr);
+  IAccessible* object = nullptr;
+  if (window == nullptr ||
+      FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&object)))) {
+    return nullptr;
+  }
+  return object;
+}
+
+std::string TakeText(HRESULT status, BSTR text) {
+  std::string result = status == S_OK && text != nullptr ? Utf8(text) : std::string();
+  ::SysFreeString(text);
+  return result;
+}
+
+std::string RoleName(long role) {
+  switch (role) {
+    case ROLE_SYSTEM_CLIENT: return "client";
+    case ROLE_SYSTEM_PUSHBUTTON: return "pushbutton";
+    case ROLE_SYSTEM_CHECKBUTTON: return "checkbutton";
+    case ROLE_SYSTEM_LINK: return "link";
+    case ROLE_SYSTEM_TEXT: return "text";
+    case ROLE_SYSTEM_PROGRESSBAR: return "progressbar";
+    case ROLE_SYSTEM_STATICTEXT: return "statictext";
+    default: return std::to_string(role);
+  }
+}
+
+std::string StateNames(long state) {
+  static const struct {
+    long bit;
+    const char* name;
+  } kStates[] = {{STATE_SYSTEM_UNAVAILABLE, "unavailable"}, {STATE_SYSTEM_FOCUSED, "focused"},
+                 {STATE_SYSTEM_CHECKED, "checked"},         {STATE_SYSTEM_FOCUSABLE, "focusable"},
+                 {STATE_SYSTEM_INVISIBLE, "invisible"},     {STATE_SYSTEM_LINKED, "linked"},
+                 {STATE_SYSTEM_READONLY, "readonly"}};
+  std::string names;
+  for (const auto& entry : kStates) {
+    if (!(state & entry.bit)) continue;
+    if (!names.empty()) names += ",";
+    names += entry.name;
+  }
+  return names;
+}
+
+// "id=N name=... role=... state=a,b value=... action=... location=l,t,w,h"
+std::string DescribeElement(IAccessible* object, long id) {
+  VARIANT child;
+  child.vt = VT_I4;
+  child.lVal = id;
+  BSTR text = nullptr;
+  std::string line = "id=" + std::to_string(id);
+  line += " name=" + TakeText(object->get_accName(child, &text), text);
+  VARIANT role;
+  ::VariantInit(&role);
+  if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4) line += " role=" + RoleName(role.lVal);
+  VARIANT state;
+  ::VariantInit(&state);
+  if (SUCCEEDED(object->get_accState(child, &state)) && state.vt == VT_I4) line += " state=" + StateNames(state.lVal);
+  text = nullptr;
+  line += " value=" + TakeText(object->get_accValue(child, &text), text);
+  text = nullptr;
+  line += " action=" + TakeText(object->get_accDefaultAction(child, &text), text);
+  long left = 0, top = 0, width = 0, height = 0;
+  if (SUCCEEDED(object->accLocation(&left, &top, &width, &height, child))) {
+    line += " location=" + std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) + "," +
+            std::to_string(height);
+  }
+  return line;
+}
+
+int ShowAccessibleTree(const wchar_t* className) {
+  IAccessible* object = AccessibleOf(className);
+  if (object == nullptr) return 1;
+  std::printf("%s\n", DescribeElement(object, CHILDID_SELF).c_str());
+  long count = 0;
+  const HRESULT counted = object->get_accChildCount(&count);
+  // The children are walked the way screen readers do: first child, then each next sibling.
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT next;
+  ::VariantInit(&next);
+  long walked = 0;
+  for (HRESULT step = object->accNavigate(NAVDIR_FIRSTCHILD, self, &next); step == S_OK && next.vt == VT_I4;
+       step = object->accNavigate(NAVDIR_NEXT, self, &next)) {
+    std::printf("%s\n", DescribeElement(object, next.lVal).c_str());
+    self = next;
+    ++walked;
+  }
+  object->Release();
+  return SUCCEEDED(counted) && walked == count ? 0 : 1;
+}
+
+int PressByName(const wchar_t* className, const wchar_t* name) {
+  IAccessible* object = AccessibleOf(className);
+  if (object == nullptr) return 1;
+  long count = 0;
+  int status = 1;
+  object->get_accChildCount(&count);
+  for (long id = 1; id <= count && status != 0; ++id) {
+    VARIANT child;
+    child.vt = VT_I4;
+    child.lVal = id;
+    BSTR text = nullptr;
+    if (TakeText(object->get_accName(child, &text), text) != Utf8(name)) continue;
+    const HRESULT pressed = object->accDoDefaultAction(child);
+    std::printf("id=%ld hr=0x%08lX\n", id, static_cast<unsigned long>(pressed));
+    status = pressed == S_OK ? 0 : 1;
+  }
+  object->Release();
+  return status;
+}
+
 int Crash(DWORD processId) {
   HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
   if (process == nullptr) return 1;
@@ -185,6 +307,16 @@ int wmain(int argc, wchar_t** argv) {
     status = ShowRegistryValues(argv[2]);
   } else if (command == L"crash" && argc == 3) {
     status = Crash(static_cast<DWORD>(_wtoi(argv[2])));
+  } else if (command == L"a11y" && argc == 3) {
+    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+      status = ShowAccessibleTree(argv[2]);
+      ::CoUninitialize();
+    }
+  } else if (command == L"press" && argc == 4) {
+    if (SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+      status = PressByName(argv[2], argv[3]);
+      ::CoUninitialize();
+    }
   } else if (command == L"temp") {
     wchar_t temp[MAX_PATH] = {};
     wchar_t longTemp[MAX_PATH] = {};

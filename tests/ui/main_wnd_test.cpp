@@ -5,16 +5,22 @@
 
 #include <windows.h>
 #include <ole2.h>
+#include <oleacc.h>
 
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "app/unique_resource.h"
 #include "engine/install_engine.h"
 #include "engine/uninstall_entry.h"
 #include "tests/support/captured_log.h"
 #include "tests/support/temp_folder.h"
+#include "tests/veneer/real_input.h"
 #include "ui/main_wnd.h"
+#include "ui/taskbar_button.h"
+#include "veneer/accessible.h"
 #include "veneer/control.h"
 #include "veneer/paint_manager.h"
 
@@ -43,6 +49,26 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
 }
 
 void Pump(DWORD ms = 100) { PumpUntil([] { return false; }, ms); }
+
+// The taskbar button's calls, in order.
+class RecordingTaskbarButton : public TaskbarButton {
+ public:
+  explicit RecordingTaskbarButton(std::vector<std::string>* calls) : calls_(calls) {}
+  void OnButtonCreated(HWND) override { calls_->push_back("created"); }
+  void ShowProgress(HWND, int percent) override { calls_->push_back("progress " + std::to_string(percent)); }
+  void ShowError(HWND) override { calls_->push_back("error"); }
+  void ClearProgress(HWND) override { calls_->push_back("clear"); }
+  void Flash(HWND) override { calls_->push_back("flash"); }
+
+ private:
+  std::vector<std::string>* calls_;
+};
+
+// Focus events that screen readers receive, as child ids of the window's client object.
+std::vector<LONG>* g_focusEvents = nullptr;
+void CALLBACK RecordFocusEvent(HWINEVENTHOOK, DWORD, HWND, LONG objectId, LONG childId, DWORD, DWORD) {
+  if (g_focusEvents != nullptr && objectId == OBJID_CLIENT) g_focusEvents->push_back(childId);
+}
 
 class MainWindowTest : public ::testing::Test {
  protected:
@@ -285,6 +311,170 @@ TEST_F(MainWindowTest, ASystemCloseDuringInstallationWaitsForTheWorkersResult) {
   ASSERT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 60000));
   EXPECT_EQ(log.Find(spdlog::level::info, "安装结果 :-1").size(), 1u);
   EXPECT_EQ(log.Find(spdlog::level::warn, "安装进行中").size(), 1u);
+}
+
+// Real key presses through the system's input queue, from the welcome view to a confirmed quit.
+TEST_F(MainWindowTest, TheKeyboardReachesEveryControlAndAnswersTheQuitBox) {
+  Open();
+  HWND window = window_->GetHWND();
+  Veneer::CPaintManagerUI& manager = window_->GetPaintManager();
+  VeneerTest::BringToFront(window);
+  auto press = [](std::initializer_list<WORD> keys) {
+    ASSERT_TRUE(VeneerTest::RunWhilePumping([&] {
+      for (WORD key : keys) VeneerTest::KeyDown(key);
+      for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) VeneerTest::KeyUp(*key);
+    }));
+  };
+  auto focused = [&] { return manager.GetFocus() != nullptr ? manager.GetFocus()->GetName() : std::wstring(); };
+  std::vector<LONG> focusEvents;
+  g_focusEvents = &focusEvents;
+  HWINEVENTHOOK hook = ::SetWinEventHook(EVENT_OBJECT_FOCUS, EVENT_OBJECT_FOCUS, nullptr, &RecordFocusEvent,
+                                         ::GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+
+  // 1. Tab walks the welcome view from the install button (the default) round to it again; the folder row
+  //    below the window's edge is skipped. Each step is outlined and announced.
+  EXPECT_EQ(focused(), L"install_btn");
+  for (const wchar_t* next : {L"qq_contact_btn", L"agree_checkbox", L"agreement_btn", L"extend_btn", L"min_btn",
+                              L"close_btn", L"install_btn"}) {
+    press({VK_TAB});
+    EXPECT_EQ(focused(), next);
+    ASSERT_FALSE(focusEvents.empty());
+    EXPECT_EQ(focusEvents.back(), Veneer::AccessibleChildId(manager, manager.GetFocus())) << next;
+  }
+  press({VK_SHIFT, VK_TAB});
+  press({VK_SHIFT, VK_TAB});
+  press({VK_SHIFT, VK_TAB});
+  press({VK_SHIFT, VK_TAB});
+  ASSERT_EQ(focused(), L"agree_checkbox");
+  EXPECT_TRUE(manager.IsFocusMarkShown());
+  const RECT box = Find(L"agree_checkbox")->GetPos();
+  const long middle = (box.top + box.bottom) / 2;
+  ::InvalidateRect(window, nullptr, FALSE);
+  ::UpdateWindow(window);
+  const uint32_t* bits = manager.GetOffscreenBits();
+  const long stride = manager.GetClientSize().cx;
+  ASSERT_NE(bits, nullptr);
+  EXPECT_EQ(bits[middle * stride + box.left - 2], Veneer::kFocusMarkInnerColor);
+  EXPECT_EQ(bits[middle * stride + box.left - 3], Veneer::kFocusMarkOuterColor);
+
+  // 2. Space and Enter press the focused control.
+  press({VK_SPACE});
+  EXPECT_FALSE(window_->IsAgreed());
+  press({VK_RETURN});
+  EXPECT_TRUE(window_->IsAgreed());
+
+  // 3. The customise view adds the folder field to the order; typing goes into it, Tab does not.
+  press({VK_TAB});
+  press({VK_TAB});
+  ASSERT_EQ(focused(), L"extend_btn");
+  press({VK_RETURN});
+  ASSERT_TRUE(window_->IsExpanded());
+  press({VK_TAB});
+  ASSERT_EQ(focused(), L"path_input");
+  const std::wstring before = Find(L"path_input")->GetText();
+  press({'Q'});
+  const std::wstring typed = Find(L"path_input")->GetText();
+  EXPECT_EQ(typed.size(), before.size() + 1) << "typed: " << std::string(typed.begin(), typed.end());
+  EXPECT_NE(typed.find(L'q'), std::wstring::npos);
+  press({VK_TAB});
+  EXPECT_EQ(focused(), L"browse_path_btn");
+  ::UnhookWinEvent(hook);
+  g_focusEvents = nullptr;
+
+  // 4. Escape asks as the close button does; the box answers Escape with cancel and Enter with OK.
+  auto answerQuitBox = [&](WORD answer) {
+    ASSERT_TRUE(VeneerTest::RunWhilePumping([&] {
+      VeneerTest::KeyDown(VK_ESCAPE);
+      VeneerTest::KeyUp(VK_ESCAPE);
+      HWND box = nullptr;
+      for (int wait = 0; wait < 100 && (box == nullptr || ::GetForegroundWindow() != box); ++wait) {
+        VeneerTest::Settle(50);
+        box = ::FindWindowW(L"MsgBoxWnd", nullptr);
+      }
+      VeneerTest::KeyDown(answer);
+      VeneerTest::KeyUp(answer);
+    }));
+  };
+  answerQuitBox(VK_ESCAPE);
+  EXPECT_EQ(::FindWindowW(L"MsgBoxWnd", nullptr), nullptr);
+  ASSERT_TRUE(::IsWindow(window));
+  EXPECT_TRUE(::IsWindowEnabled(window));
+  answerQuitBox(VK_RETURN);
+  EXPECT_FALSE(::IsWindow(window));
+}
+
+TEST_F(MainWindowTest, TheTaskbarButtonFollowsTheInstallationAndFlashesWhenTheWindowIsBehind) {
+  std::vector<std::string> calls;
+  Open().SetTaskbarButton(std::make_unique<RecordingTaskbarButton>(&calls));
+  HWND window = window_->GetHWND();
+  ::SendMessageW(window, TaskbarButtonCreatedMessage(), 0, 0);
+  ::SendMessageW(window, WM_INSTALL_PROGRESS, 37, reinterpret_cast<LPARAM>(new std::wstring(L"quillon.exe")));
+  VeneerTest::BringToFront(window);
+  ASSERT_EQ(::GetForegroundWindow(), window);
+  ::SendMessageW(window, WM_INSTALL_FAILED, 3, 0);
+
+  HWND other = ::CreateWindowExW(0, L"STATIC", L"another program", WS_POPUP | WS_VISIBLE, 0, 0, 80, 40, nullptr,
+                                 nullptr, nullptr, nullptr);
+  VeneerTest::BringToFront(other);
+  ASSERT_NE(::GetForegroundWindow(), window);
+  ::SendMessageW(window, WM_INSTALL_SUCCEEDED, 0, 0);
+  ::DestroyWindow(other);
+  EXPECT_EQ(calls, (std::vector<std::string>{"created", "progress 37", "error", "clear", "flash"}));
+}
+
+// The shell's own taskbar list, whatever this system makes of it, carries an installation to its end.
+TEST_F(MainWindowTest, TheShellsTaskbarButtonTakesAnInstallationToItsEnd) {
+  Open();
+  HWND window = window_->GetHWND();
+  ::SendMessageW(window, TaskbarButtonCreatedMessage(), 0, 0);
+  ::SendMessageW(window, WM_INSTALL_PROGRESS, 50, reinterpret_cast<LPARAM>(new std::wstring(L"quillon.exe")));
+  ::SendMessageW(window, WM_INSTALL_FAILED, 3, 0);
+  ::SendMessageW(window, WM_INSTALL_SUCCEEDED, 0, 0);
+  Pump();
+  ASSERT_TRUE(::IsWindow(window));
+  EXPECT_TRUE(Visible(L"install_finish_bottom_contaner"));
+}
+
+TEST_F(MainWindowTest, AMoveToAMonitorOfAnotherScaleLaysTheWindowOutAgain) {
+  Open();
+  Click(L"extend_btn");
+  HWND window = window_->GetHWND();
+  // The customise view, 600 x 467 logical pixels, where a monitor at 150 % wants it.
+  RECT suggested = {40, 30, 40 + 900, 30 + 700};
+  ::SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  Pump();
+  RECT now{};
+  ::GetWindowRect(window, &now);
+  EXPECT_EQ((std::vector<long>{now.left, now.top, now.right, now.bottom}),
+            (std::vector<long>{suggested.left, suggested.top, suggested.right, suggested.bottom}));
+  EXPECT_EQ(window_->GetPaintManager().GetDPIObj()->GetScale(), 150);
+  const RECT install = Find(L"install_btn")->GetPos();
+  EXPECT_EQ(install.right - install.left, 267);  // 178 logical pixels
+  LOGFONTW font{};
+  ASSERT_NE(::GetObjectW(window_->GetPaintManager().GetFont(0), sizeof(font), &font), 0);
+  EXPECT_EQ(font.lfHeight, -18);  // 12 logical pixels
+  Click(L"extend_btn");
+  EXPECT_EQ(WindowHeight(), 600);
+}
+
+TEST_F(MainWindowTest, TheAccessibleObjectAnswersNothingOnceTheWindowIsGone) {
+  Open();
+  HWND window = window_->GetHWND();
+  ComPtr<IAccessible> object;
+  ASSERT_EQ(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(object.Put())),
+            S_OK);
+  long count = 0;
+  EXPECT_EQ(object.Get()->get_accChildCount(&count), S_OK);
+  EXPECT_GT(count, 0);
+  ::DestroyWindow(window);
+  EXPECT_TRUE(FAILED(object.Get()->get_accChildCount(&count)));
+  VARIANT child;
+  child.vt = VT_I4;
+  child.lVal = 1;
+  BSTR name = nullptr;
+  EXPECT_TRUE(FAILED(object.Get()->get_accName(child, &name)));
+  EXPECT_TRUE(FAILED(object.Get()->accDoDefaultAction(child)));
 }
 
 TEST_F(MainWindowTest, ASystemCloseBeforeInstallationClosesAtOnce) {
