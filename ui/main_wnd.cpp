@@ -21,6 +21,7 @@
 #include "ui/msg_box_wnd.h"
 #include "ui/web_page.h"
 #include "veneer/control.h"
+#include "veneer/rich_edit.h"
 
 namespace {
 
@@ -42,6 +43,10 @@ void CMainWnd::InitWindow() {
   // be filtered out without this.
   ::ChangeWindowMessageFilterEx(window_, TaskbarButtonCreatedMessage(), MSGFLT_ALLOW, nullptr);
   DescribeControlsForScreenReaders();
+  // The folder field holds one line: Tab leaves it for the next control instead of typing a tab.
+  if (Veneer::CControlUI* field = paintManager_.FindControl(L"path_input")) {
+    if (auto* edit = static_cast<Veneer::CRichEditUI*>(field->GetInterface(L"RichEdit"))) edit->SetWantTab(false);
+  }
   // Enter on the welcome view installs, as the default button of a dialog would.
   if (Veneer::CControlUI* install = paintManager_.FindControl(L"install_btn")) install->SetFocus();
   SetDefaultInstallPath();

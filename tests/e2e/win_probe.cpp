@@ -165,7 +165,11 @@ IAccessible* AccessibleOf(const wchar_t* className) {
   return object;
 }
 
-std::string TakeText(HRESULT status, BSTR text) {
+// Calls a text getter (name, value, default action) and returns its text, empty when there is none.
+template <typename Getter>
+std::string TextOf(Getter getter) {
+  BSTR text = nullptr;
+  const HRESULT status = getter(&text);
   std::string result = status == S_OK && text != nullptr ? Utf8(text) : std::string();
   ::SysFreeString(text);
   return result;
@@ -206,19 +210,16 @@ std::string DescribeElement(IAccessible* object, long id) {
   VARIANT child;
   child.vt = VT_I4;
   child.lVal = id;
-  BSTR text = nullptr;
   std::string line = "id=" + std::to_string(id);
-  line += " name=" + TakeText(object->get_accName(child, &text), text);
+  line += " name=" + TextOf([&](BSTR* text) { return object->get_accName(child, text); });
   VARIANT role;
   ::VariantInit(&role);
   if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4) line += " role=" + RoleName(role.lVal);
   VARIANT state;
   ::VariantInit(&state);
   if (SUCCEEDED(object->get_accState(child, &state)) && state.vt == VT_I4) line += " state=" + StateNames(state.lVal);
-  text = nullptr;
-  line += " value=" + TakeText(object->get_accValue(child, &text), text);
-  text = nullptr;
-  line += " action=" + TakeText(object->get_accDefaultAction(child, &text), text);
+  line += " value=" + TextOf([&](BSTR* text) { return object->get_accValue(child, text); });
+  line += " action=" + TextOf([&](BSTR* text) { return object->get_accDefaultAction(child, text); });
   long left = 0, top = 0, width = 0, height = 0;
   if (SUCCEEDED(object->accLocation(&left, &top, &width, &height, child))) {
     line += " location=" + std::to_string(left) + "," + std::to_string(top) + "," + std::to_string(width) + "," +
@@ -260,8 +261,7 @@ int PressByName(const wchar_t* className, const wchar_t* name) {
     VARIANT child;
     child.vt = VT_I4;
     child.lVal = id;
-    BSTR text = nullptr;
-    if (TakeText(object->get_accName(child, &text), text) != Utf8(name)) continue;
+    if (TextOf([&](BSTR* text) { return object->get_accName(child, text); }) != Utf8(name)) continue;
     const HRESULT pressed = object->accDoDefaultAction(child);
     std::printf("id=%ld hr=0x%08lX\n", id, static_cast<unsigned long>(pressed));
     status = pressed == S_OK ? 0 : 1;

@@ -341,10 +341,8 @@ TEST_F(MainWindowTest, TheKeyboardReachesEveryControlAndAnswersTheQuitBox) {
     ASSERT_FALSE(focusEvents.empty());
     EXPECT_EQ(focusEvents.back(), Veneer::AccessibleChildId(manager, manager.GetFocus())) << next;
   }
-  press({VK_SHIFT, VK_TAB});
-  press({VK_SHIFT, VK_TAB});
-  press({VK_SHIFT, VK_TAB});
-  press({VK_SHIFT, VK_TAB});
+  // Shift+Tab walks back: close, minimise, round to the customise button, the agreement, the box.
+  for (int step = 0; step < 5; ++step) press({VK_SHIFT, VK_TAB});
   ASSERT_EQ(focused(), L"agree_checkbox");
   EXPECT_TRUE(manager.IsFocusMarkShown());
   const RECT box = Find(L"agree_checkbox")->GetPos();
@@ -467,6 +465,15 @@ TEST_F(MainWindowTest, TheAccessibleObjectAnswersNothingOnceTheWindowIsGone) {
   long count = 0;
   EXPECT_EQ(object.Get()->get_accChildCount(&count), S_OK);
   EXPECT_GT(count, 0);
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR title = nullptr;
+  wchar_t text[64] = {};
+  ::GetWindowTextW(window, text, 64);
+  EXPECT_EQ(object.Get()->get_accName(self, &title), S_OK) << "window text: " << ::GetWindowTextLengthW(window);
+  EXPECT_EQ(std::wstring(title != nullptr ? title : L""), L"Quillon 安装程序");
+  ::SysFreeString(title);
   ::DestroyWindow(window);
   EXPECT_TRUE(FAILED(object.Get()->get_accChildCount(&count)));
   VARIANT child;
