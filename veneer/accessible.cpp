@@ -299,7 +299,8 @@ HRESULT CWindowAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
   if (FAILED(status)) return status;
   const long role = control != nullptr ? KindRole(control) : 0;
   if (!Actionable(role)) return DISP_E_MEMBERNOTFOUND;
-  if (role == ROLE_SYSTEM_CHECKBUTTON) return ReturnText(control->IsAccessibleChecked() ? L"取消勾选" : L"勾选", action);
+  if (role == ROLE_SYSTEM_CHECKBUTTON)
+    return ReturnText(control->IsAccessibleChecked() ? L"取消勾选" : L"勾选", action);
   return ReturnText(role == ROLE_SYSTEM_LINK ? L"打开" : L"按下", action);
 }
 

@@ -114,8 +114,10 @@ struct TabStopSearch {
 CControlUI* CollectTabStops(CControlUI* control, void* data) {
   auto* search = static_cast<TabStopSearch*>(data);
   RECT inside{};
-  if ((control->GetControlFlags() & kControlFlagTabStop) && ::IntersectRect(&inside, &control->GetPos(), &search->client))
+  if ((control->GetControlFlags() & kControlFlagTabStop) &&
+      ::IntersectRect(&inside, &control->GetPos(), &search->client)) {
     search->stops.push_back(control);
+  }
   return nullptr;
 }
 
@@ -394,7 +396,9 @@ bool CPaintManagerUI::SetNextTabControl(bool forward) {
   }
   if (root_ == nullptr) return false;
   TabStopSearch search{};
-  if (window_ == nullptr || !::GetClientRect(window_, &search.client)) search.client = RECT{-32768, -32768, 32767, 32767};
+  // Without a window there is no edge to hide controls behind.
+  if (window_ == nullptr || !::GetClientRect(window_, &search.client))
+    search.client = RECT{-32768, -32768, 32767, 32767};
   root_->FindControl(&CollectTabStops, &search, kFindVisible | kFindEnabled | kFindMeFirst);
   const std::vector<CControlUI*>& stops = search.stops;
   focusNeeded_ = false;

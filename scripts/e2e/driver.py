@@ -257,8 +257,8 @@ class Session:
             found = pattern.match(line.rstrip("\r"))
             if found:
                 g = found.groups()
-                elements.append({"id": int(g[0]), "name": g[1], "role": g[2], "state": set(filter(None, g[3].split(","))),
-                                 "value": g[4], "action": g[5],
+                elements.append({"id": int(g[0]), "name": g[1], "role": g[2],
+                                 "state": set(filter(None, g[3].split(","))), "value": g[4], "action": g[5],
                                  "location": tuple(int(n) for n in g[6:10]) if g[6] is not None else None})
         return elements
 
