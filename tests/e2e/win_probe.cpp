@@ -21,6 +21,8 @@
 #include <cwchar>
 #include <string>
 
+#include "app/unique_resource.h"
+
 namespace {
 
 struct WindowFacts {
@@ -153,15 +155,14 @@ int ShowRegistryValues(const wchar_t* subkey) {
   return 0;
 }
 
-// The accessible object of the window's client area, or null.
-IAccessible* AccessibleOf(const wchar_t* className) {
+// The accessible object of the window's client area; empty when there is none.
+ComPtr<IAccessible> AccessibleOf(const wchar_t* className) {
+  ComPtr<IAccessible> object;
   HWND window = ::FindWindowW(className, nullptr);
-  IAccessible* object = nullptr;
-  if (window == nullptr ||
-      FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                          reinterpret_cast<void**>(&object)))) {
-    return nullptr;
-  }
+  if (window == nullptr) return object;
+  const HRESULT found = ::AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                                     reinterpret_cast<void**>(object.Put()));
+  if (FAILED(found)) object.Reset();
   return object;
 }
 
@@ -229,7 +230,8 @@ std::string DescribeElement(IAccessible* object, long id) {
 }
 
 int ShowAccessibleTree(const wchar_t* className) {
-  IAccessible* object = AccessibleOf(className);
+  const ComPtr<IAccessible> holder = AccessibleOf(className);
+  IAccessible* object = holder.Get();
   if (object == nullptr) return 1;
   std::printf("%s\n", DescribeElement(object, CHILDID_SELF).c_str());
   long count = 0;
@@ -247,12 +249,12 @@ int ShowAccessibleTree(const wchar_t* className) {
     self = next;
     ++walked;
   }
-  object->Release();
   return SUCCEEDED(counted) && walked == count ? 0 : 1;
 }
 
 int PressByName(const wchar_t* className, const wchar_t* name) {
-  IAccessible* object = AccessibleOf(className);
+  const ComPtr<IAccessible> holder = AccessibleOf(className);
+  IAccessible* object = holder.Get();
   if (object == nullptr) return 1;
   long count = 0;
   int status = 1;
@@ -266,7 +268,6 @@ int PressByName(const wchar_t* className, const wchar_t* name) {
     std::printf("id=%ld hr=0x%08lX\n", id, static_cast<unsigned long>(pressed));
     status = pressed == S_OK ? 0 : 1;
   }
-  object->Release();
   return status;
 }
 
