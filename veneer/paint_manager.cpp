@@ -73,6 +73,7 @@ void CPaintManagerUI::Init(HWND window, const wchar_t* name) {
   if (window_ != window) {
     if (windowDc_ != nullptr) ::ReleaseDC(window_, windowDc_);
     window_ = window;
+    windowDestroyed_ = false;
     windowDc_ = ::GetDC(window);
     auto& managers = Shared().managers;
     if (std::find(managers.begin(), managers.end(), this) == managers.end()) managers.push_back(this);

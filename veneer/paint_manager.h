@@ -410,6 +410,7 @@ class CPaintManagerUI {
   POINT lastMouse_{-1, -1};
   bool focusMarkShown_ = false;
   ComPtr<CWindowAccessible> accessible_;
+  bool windowDestroyed_ = false;
 
   SIZE minInfo_{};
   SIZE maxInfo_{};

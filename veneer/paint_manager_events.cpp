@@ -361,14 +361,16 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
       DeliverAsyncNotifications();
       break;
     case WM_GETOBJECT:
-      if (static_cast<LONG>(lParam) != OBJID_CLIENT || root_ == nullptr) break;
+      if (static_cast<LONG>(lParam) != OBJID_CLIENT || root_ == nullptr || windowDestroyed_) break;
       result = AnswerGetObject(wParam, lParam);
       return true;
     case kMsgAccessibleAction:
       RunAccessibleAction(reinterpret_cast<CControlUI*>(lParam));
       return true;
     case WM_DESTROY:
-      // Screen readers may still hold the window's object; it answers nothing once the window is gone.
+      // Screen readers may still hold the window's object; it answers nothing once the window is gone,
+      // and no new one is handed out.
+      windowDestroyed_ = true;
       DisconnectAccessible();
       break;
     default:
