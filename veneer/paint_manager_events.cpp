@@ -64,6 +64,8 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     default:
       break;
   }
+  // The focus outline is for keyboard users; a press of the mouse, wherever it lands, hides it.
+  if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) ShowFocusMark(false);
   for (size_t i = 0; i < messageFilters_.size(); ++i) {
     bool handled = false;
     const LRESULT filtered = messageFilters_[i]->MessageHandler(msg, wParam, lParam, handled);
@@ -192,7 +194,6 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     }
     case WM_LBUTTONDOWN: {
       if (!noActivate_) ::SetFocus(window_);
-      ShowFocusMark(false);
       CControlUI* control = FindControl(lastMouse_);
       if (control == nullptr || control->GetManager() != this) break;
       SetCapture();
