@@ -230,7 +230,9 @@ TEST_F(MainWindowTest, SmallTextsAreDrawnSharpAt100Percent) {
                             {L"feature_collaborate", {6, 4, 6, 4}},
                             {L"feature_privacy", {6, 4, 6, 4}}};
   for (const Region& region : regions) {
-    auto* label = static_cast<Veneer::CLabelUI*>(Find(region.control)->GetInterface(L"Label"));
+    Veneer::CControlUI* control = Find(region.control);
+    ASSERT_NE(control, nullptr) << region.control;
+    auto* label = static_cast<Veneer::CLabelUI*>(control->GetInterface(L"Label"));
     ASSERT_NE(label, nullptr) << region.control;
     const RECT pos = label->GetPos();
     const RECT area = {pos.left + region.inset.left, pos.top + region.inset.top, pos.right - region.inset.right,
@@ -265,6 +267,7 @@ TEST_F(MainWindowTest, ProgressMessagesShowThePercentage) {
 TEST_F(MainWindowTest, TheFolderRowSharesOneLine) {
   Open();
   Click(L"extend_btn");
+  ASSERT_NE(Find(L"path_label"), nullptr);
   Find(L"path_input")->SetText(L"安装位置");  // the label's own words, so that the two inks compare
   const RECT label = Find(L"path_label")->GetPos();
   const RECT field = Find(L"path_input")->GetPos();
