@@ -285,7 +285,8 @@ def check_mark_points(x0, y0, side):
 
 def checkbox_strip(w, h, caption, px):
     """Agreement-style check box: box on the left, caption right-aligned so that a link placed
-    right after the control reads on. Eight panes: unticked normal..disabled, then ticked."""
+    right after the control reads on. Eight panes: unticked normal..disabled, then ticked. Without a
+    caption only the box is drawn: the agreement box's button draws its caption as text."""
     side = 12 * S
     bx, by = 1.5 * S, (h - side) / 2
     box = (bx, by, bx + side, by + side)
@@ -310,9 +311,10 @@ def checkbox_strip(w, h, caption, px):
                 if inner:
                     paint(pane, body, (255, 255, 255, inner))
                 paint(pane, ring, (255, 255, 255, {NORMAL: 215, HOT: 255, PUSHED: 255, DISABLED: 80}[state]))
-            text_alpha = {NORMAL: 235, HOT: 255, PUSHED: 215, DISABLED: 110}[state]
-            mask, _ = text_mask(w, h, caption, px, (box[2] + 4 * S, 0, w - 1, h), align="right")
-            paint(pane, mask, (255, 255, 255, text_alpha))
+            if caption:
+                text_alpha = {NORMAL: 235, HOT: 255, PUSHED: 215, DISABLED: 110}[state]
+                mask, _ = text_mask(w, h, caption, px, (box[2] + 4 * S, 0, w - 1, h), align="right")
+                paint(pane, mask, (255, 255, 255, text_alpha))
             panes.append(pane)
     return strip(w, h, panes)
 
@@ -423,19 +425,22 @@ def draw_wordmark(base, cx, cy, px, tagline=None, tagline_px=None, gap=0):
     return ink
 
 
-def draw_chips(base, cx, cy, labels, px):
-    """A row of small outlined pills naming features."""
+# The feature chips' pills, in logical pixels: main.xml puts its three chip labels on exactly these boxes
+# (a row 243 pixels from the top, centred, 62 wide with gaps of 8), and the labels draw the words as text
+# at the monitor's resolution, where words baked into the artwork would blur when it is scaled down.
+CHIP_TOP, CHIP_HEIGHT, CHIP_WIDTH, CHIP_GAP, CHIP_COUNT = 243, 21, 62, 8, 3
+
+
+def draw_chip_pills(base):
+    """The row of small outlined pills behind the feature chips' labels."""
     w, h = base.size
-    pad_x, gap, height = px * 0.9, px * 0.8, px * 2.0
-    widths = [text_extent(label, px)[0][2] - text_extent(label, px)[0][0] + 2 * pad_x for label in labels]
-    x = cx - (sum(widths) + gap * (len(labels) - 1)) / 2
-    for label, width in zip(labels, widths):
-        box = (x, cy - height / 2, x + width, cy + height / 2)
-        paint(base, rounded_rect_mask(w, h, box, height / 2), (255, 255, 255, 26))
-        paint(base, rounded_rect_mask(w, h, box, height / 2, outline=0.8 * S), (255, 255, 255, 110))
-        mask, _ = text_mask(w, h, label, px, box)
-        paint(base, mask, (255, 255, 255, 230))
-        x += width + gap
+    x = (600 - (CHIP_COUNT * CHIP_WIDTH + (CHIP_COUNT - 1) * CHIP_GAP)) // 2
+    for _ in range(CHIP_COUNT):
+        box = (x * S, CHIP_TOP * S, (x + CHIP_WIDTH) * S, (CHIP_TOP + CHIP_HEIGHT) * S)
+        radius = CHIP_HEIGHT * S / 2
+        paint(base, rounded_rect_mask(w, h, box, radius), (255, 255, 255, 26))
+        paint(base, rounded_rect_mask(w, h, box, radius, outline=0.8 * S), (255, 255, 255, 110))
+        x += CHIP_WIDTH + CHIP_GAP
 
 
 # ---------------------------------------------------------------------------------------------
@@ -513,8 +518,8 @@ def welcome_canvas():
     """The full-height welcome artwork; the welcome view uses its top 400 logical pixels."""
     img = backdrop(600, 467)
     draw_emblem(img, 300 * S, 104 * S, 64 * S)
-    ink = draw_wordmark(img, 300 * S, 172 * S, 44 * S, "轻盈书写  灵感随行", 14 * S, gap=14 * S)
-    draw_chips(img, 300 * S, ink[3] + 60 * S, ("云端同步", "多端协作", "隐私加密"), 10.5 * S)
+    draw_wordmark(img, 300 * S, 172 * S, 44 * S, "轻盈书写  灵感随行", 14 * S, gap=14 * S)
+    draw_chip_pills(img)
     return img
 
 
@@ -526,7 +531,6 @@ def background_welcome_more(canvas):
     img = canvas.copy()
     w = img.width
     paint(img, polyline_mask(w, img.height, [(20 * S, 408 * S), (580 * S, 408 * S)], 0.7 * S), (255, 255, 255, 60))
-    caption_text(img, "安装位置", 12 * S, (20 * S, 422 * S, 86 * S, 446 * S))
     return round_corners(img, CORNER_RADIUS * S)
 
 
@@ -603,7 +607,17 @@ def box_background(mark):
     else:
         mask, _ = text_mask(w, h, mark, 18 * S, (cx - 1, cy - 1, cx + 1, cy + 1), own_height=True, bold=1)
         paint(img, mask, (255, 255, 255, 255))
+    draw_box_edge(img)
     return round_corners(img, CORNER_RADIUS * S)
+
+
+def draw_box_edge(img):
+    """The box opens over the main window, whose backdrop is the same gradient: a dark outer line and a
+    light line inside it outline the box, each one logical pixel on whole pixels so that it stays sharp."""
+    w, h = img.size
+    paint(img, rounded_rect_mask(w, h, (0, 0, w, h), CORNER_RADIUS * S, outline=S), SHADOW + (200,))
+    paint(img, rounded_rect_mask(w, h, (S, S, w - S, h - S), (CORNER_RADIUS - 1) * S, outline=S),
+          (255, 255, 255, 90))
 
 
 def background_messagebox():
@@ -688,7 +702,7 @@ def build_images():
         "button_close.png": window_button("close", danger=True),
         "button_setup_or_next.png": pill_button(534, 129, "立即安装", 17 * S, "primary"),
         "button_setup_qq.png": support_link(641, 162),
-        "checkbox_license.png": checkbox_strip(279, 51, "我已阅读并同意", 31),
+        "checkbox_license.png": checkbox_strip(279, 51, None, 31),
         "button_license.png": link_strip(288, 36, "《用户协议》", 31),
         "button_customize_setup.png": link_strip(234, 42, "自定义安装", 32, align="right", chevron="down",
                                                  colour=(236, 242, 255)),

@@ -13,10 +13,11 @@ CHECKER = ((52, 70, 150), (62, 82, 166))
 # controls of main.xml and msg_box.xml at 100 %.
 MAIN_RECTS = {
     "min_btn": (540, 0, 570, 30), "close_btn": (570, 0, 600, 30),
-    "install_btn": (211, 305, 389, 348), "qq_contact_btn": (225, 358, 375, 368),
-    "agree_checkbox": (10, 373, 103, 390), "agreement_btn": (113, 375, 209, 387),
-    "extend_btn": (512, 373, 590, 388), "path_input": (90, 422, 495, 446),
-    "browse_path_btn": (505, 420, 580, 444), "progress_num": (17, 348, 581, 373),
+    "install_btn": (211, 305, 389, 348), "qq_contact_btn": (225, 356, 375, 370),
+    "agree_checkbox": (10, 373, 103, 390), "agreement_btn": (113, 373, 209, 390),
+    "extend_btn": (512, 373, 590, 388), "path_label": (20, 424, 90, 444), "path_input": (90, 424, 495, 444),
+    "browse_path_btn": (505, 423, 580, 447),
+    "chips": ((199, 243, 261, 264), (269, 243, 331, 264), (339, 243, 401, 264)), "progress_num": (17, 348, 581, 373),
     "progress_bkg": (20, 378, 580, 385), "install_finish_btn": (211, 305, 389, 348),
 }
 MSGBOX_RECTS = {"msg_close_btn": (350, 0, 380, 30), "tips": (70, 60, 380, 87),
@@ -76,13 +77,19 @@ def _welcome(images, height, ticked=True, install_state=0, extend="button_custom
     def controls(view):
         _place(view, _state(images["button_close.png"], 1 if hot_close else 0), r["close_btn"])
         _place(view, _state(images["button_setup_or_next.png"], install_state), r["install_btn"])
-        _place(view, images["button_setup_qq.png"], r["qq_contact_btn"], source=(0, 0, 640, 40))
+        # The small texts are the controls' own, drawn by the window as text.
+        _label(view, r["qq_contact_btn"], "遇到问题？加入用户交流群", 8, (222, 236, 255), align="center")
         _place(view, _state(images["checkbox_license.png"], 4 if ticked else 0, 8), r["agree_checkbox"])
-        _place(view, _state(images["button_license.png"], 0), r["agreement_btn"])
+        _label(view, r["agree_checkbox"], "我已阅读并同意", 10, (240, 244, 255), align="right")
+        _label(view, r["agreement_btn"], "《用户协议》", 10, (168, 232, 255))
+        for chip, words in zip(r["chips"], ("云端同步", "多端协作", "隐私加密")):
+            _label(view, chip, words, 11, (240, 243, 255), align="center")
         _place(view, _state(images[extend], 0), r["extend_btn"])
         if height > 400:
-            ImageDraw.Draw(view).rectangle(r["path_input"], fill=(255, 255, 255, 255))
-            _label(view, r["path_input"], r"C:\Program Files (x86)\vexor\Quillon", 12, (40, 40, 40), pad_left=4)
+            _label(view, r["path_label"], "安装位置", 12, (240, 243, 255))
+            ImageDraw.Draw(view).rounded_rectangle(r["path_input"], radius=10, fill=(255, 255, 255, 36),
+                                                   outline=(255, 255, 255, 200))
+            _label(view, r["path_input"], r"C:\Program Files (x86)\vexor\Quillon", 12, pad_left=10)
             _place(view, _state(images["button_browse.png"], 0), r["browse_path_btn"])
     return _view(images, "background_welcome_more.png" if height > 400 else "background_welcome.png", height,
                  [controls])
@@ -109,8 +116,8 @@ def _finish(images):
 def _msgbox(images, ok_state=0):
     view = Image.new("RGBA", (380, 190), (0, 0, 0, 0))
     _place(view, images["background_messagebox.png"], (0, 0, 380, 190))
-    _label(view, (0, 5, 100, 30), "提示", 14, pad_left=15)
-    _label(view, MSGBOX_RECTS["tips"], "您确定要退出“Quillon”安装程序?", 14)
+    _label(view, (0, 0, 100, 30), "提示", 14, pad_left=15)
+    _label(view, MSGBOX_RECTS["tips"], "您确定要退出“Quillon”安装程序？", 14)
     _place(view, _state(images["button_close.png"], 0), MSGBOX_RECTS["msg_close_btn"])
     _place(view, _state(images["button_ok.png"], ok_state), MSGBOX_RECTS["msg_ok_btn"])
     _place(view, _state(images["button_cancel.png"], 0), MSGBOX_RECTS["msg_cancel_btn"])

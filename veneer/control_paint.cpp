@@ -18,7 +18,6 @@ bool CControlUI::DoPaint(HDC dc, const RECT& /*paint*/, CControlUI* /*stopContro
     PaintForeColor(dc);
     PaintForeImage(dc);
     PaintText(dc);
-    PaintBorder(dc);
   };
   const SIZE round = GetBorderRound();
   if (round.cx > 0 || round.cy > 0) {
@@ -27,6 +26,8 @@ bool CControlUI::DoPaint(HDC dc, const RECT& /*paint*/, CControlUI* /*stopContro
   } else {
     steps();
   }
+  // Outside the rounded clip: an anti-aliased outline reaches into the pixels its stair steps cut off.
+  PaintBorder(dc);
   return true;
 }
 
@@ -83,7 +84,13 @@ void CControlUI::PaintBorder(HDC dc) {
   const int size = GetBorderSize();
   const SIZE round = GetBorderRound();
   if (size > 0 && (round.cx > 0 || round.cy > 0)) {
-    CRenderEngine::DrawRoundRect(dc, item_, size, round.cx, round.cy, color, borderStyle_);
+    // Windows that draw their text with GDI+ (the layered skins) get outlines as smooth as their artwork.
+    const bool smooth = manager_ != nullptr && (manager_->IsLayered() || manager_->IsUseGdiplusText());
+    if (smooth && borderStyle_ == PS_SOLID) {
+      CRenderEngine::DrawSmoothRoundRect(dc, item_, size, round.cx, round.cy, color);
+    } else {
+      CRenderEngine::DrawRoundRect(dc, item_, size, round.cx, round.cy, color, borderStyle_);
+    }
     return;
   }
   if (focused_ && focusBorderColor_ != 0 && size > 0) {

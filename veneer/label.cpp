@@ -57,6 +57,12 @@ void CLabelUI::SetShowHtml(bool show) {
   Invalidate();
 }
 
+void CLabelUI::SetGdiText(bool gdi) {
+  gdiText_ = gdi;
+  needRecalc_ = true;
+  Invalidate();
+}
+
 void CLabelUI::SetAutoCalcWidth(bool autoWidth) {
   autoCalcWidth_ = autoWidth;
   Invalidate();
@@ -109,6 +115,8 @@ void CLabelUI::DoEvent(EventRecord& event) {
 void CLabelUI::DrawLabelText(HDC dc, RECT& rc, DWORD color, int font, UINT style) {
   if (showHtml_) {
     CRenderEngine::DrawHtmlText(dc, manager_, rc, GetText(), color, font, style);
+  } else if (gdiText_) {
+    CRenderEngine::DrawGdiText(dc, manager_, rc, GetText(), color, font, style);
   } else {
     CRenderEngine::DrawPlainText(dc, manager_, rc, GetText(), color, font, style);
   }
@@ -174,6 +182,8 @@ void CLabelUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     SetTextPadding(ParseRect(value));
   } else if (is(L"showhtml")) {
     SetShowHtml(ParseBool(value));
+  } else if (is(L"gditext")) {
+    SetGdiText(ParseBool(value));
   } else if (is(L"autocalcwidth")) {
     SetAutoCalcWidth(ParseBool(value));
   } else if (is(L"autocalcheight")) {

@@ -41,6 +41,9 @@ class CLabelUI : public CControlUI {
   [[nodiscard]] RECT GetTextPadding() const;
   void SetShowHtml(bool show);
   [[nodiscard]] bool IsShowHtml() const { return showHtml_; }
+  // Small texts in a GDI+ window ask for GDI: hinted to the pixel grid they stay sharp at every scale.
+  void SetGdiText(bool gdi);
+  [[nodiscard]] bool IsGdiText() const { return gdiText_; }
   void SetAutoCalcWidth(bool autoWidth);
   [[nodiscard]] bool GetAutoCalcWidth() const { return autoCalcWidth_; }
   void SetAutoCalcHeight(bool autoHeight);
@@ -63,6 +66,7 @@ class CLabelUI : public CControlUI {
   UINT textStyle_ = kTextVCenter | kTextSingleLine;
   RECT textPadding_{};
   bool showHtml_ = false;
+  bool gdiText_ = false;
   bool autoCalcWidth_ = false;
   bool autoCalcHeight_ = false;
 

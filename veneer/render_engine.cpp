@@ -547,4 +547,33 @@ void CRenderEngine::DrawRoundRect(HDC dc, const RECT& rc, int size, int width, i
   ::SelectObject(dc, oldPen);
 }
 
+void CRenderEngine::DrawSmoothRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color) {
+  if (size <= 0 || IsEmpty(rc)) return;
+  Gdiplus::Graphics graphics(dc);
+  graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+  Gdiplus::Pen pen(Gdiplus::Color(static_cast<BYTE>(color >> 24), (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF),
+                   static_cast<Gdiplus::REAL>(size));
+  // Pixel centres lie on whole coordinates and the stroke is centred on the path, so the path runs through
+  // the middle of the stroke's outermost pixels: the outline stays within the item, as GDI's inside-frame
+  // pen keeps it, and a one-pixel outline covers whole pixels.
+  const Gdiplus::REAL inside = static_cast<Gdiplus::REAL>(size - 1) / 2;
+  const Gdiplus::REAL left = static_cast<Gdiplus::REAL>(rc.left) + inside;
+  const Gdiplus::REAL top = static_cast<Gdiplus::REAL>(rc.top) + inside;
+  const Gdiplus::REAL right = static_cast<Gdiplus::REAL>(rc.right - 1) - inside;
+  const Gdiplus::REAL bottom = static_cast<Gdiplus::REAL>(rc.bottom - 1) - inside;
+  const Gdiplus::REAL diameterX = std::min(static_cast<Gdiplus::REAL>(width), right - left);
+  const Gdiplus::REAL diameterY = std::min(static_cast<Gdiplus::REAL>(height), bottom - top);
+  Gdiplus::GraphicsPath path;
+  if (diameterX > 0 && diameterY > 0) {
+    path.AddArc(left, top, diameterX, diameterY, 180, 90);
+    path.AddArc(right - diameterX, top, diameterX, diameterY, 270, 90);
+    path.AddArc(right - diameterX, bottom - diameterY, diameterX, diameterY, 0, 90);
+    path.AddArc(left, bottom - diameterY, diameterX, diameterY, 90, 90);
+    path.CloseFigure();
+  } else {
+    path.AddRectangle(Gdiplus::RectF(left, top, right - left, bottom - top));
+  }
+  graphics.DrawPath(&pen, &path);
+}
+
 }  // namespace Veneer

@@ -178,6 +178,12 @@ void CRenderEngine::DrawPlainText(HDC dc, CPaintManagerUI* manager, RECT& rc, co
   DrawWithGdi(dc, manager, rc, text, color, font, style);
 }
 
+void CRenderEngine::DrawGdiText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
+                                int font, UINT style) {
+  if (text.empty() || manager == nullptr || dc == nullptr) return;
+  DrawWithGdi(dc, manager, rc, text, color, font, style);
+}
+
 void CRenderEngine::DrawHtmlText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
                                  int font, UINT style) {
   if (text.empty() || manager == nullptr || dc == nullptr) return;

@@ -142,6 +142,7 @@ void CRichEditUI::ApplyFont() {
 void CRichEditUI::SetFont(int font) {
   font_ = font;
   ApplyFont();
+  if (vcenter_) SetPos(item_, true);  // the line's height is the font's
   Invalidate();
 }
 
@@ -202,6 +203,11 @@ RECT CRichEditUI::GetTextPadding() const { return Scale(textPadding_); }
 
 void CRichEditUI::SetTextPadding(RECT padding) {
   textPadding_ = padding;
+  SetPos(item_, true);
+}
+
+void CRichEditUI::SetVCenter(bool vcenter) {
+  vcenter_ = vcenter;
   SetPos(item_, true);
 }
 
@@ -303,16 +309,27 @@ void CRichEditUI::DoInit() {
   if (!IsEnabled()) SetTextColor(manager_->GetDefaultDisabledColor());
 }
 
-void CRichEditUI::SetPos(RECT rc, bool needInvalidate) {
-  CContainerUI::SetPos(rc, needInvalidate);
-  if (host_ == nullptr) return;
+RECT CRichEditUI::TextRect() const {
   const RECT inset = GetInset();
   const RECT padding = GetTextPadding();
   RECT client = MakeRect(item_.left + inset.left + padding.left, item_.top + inset.top + padding.top,
                          item_.right - inset.right - padding.right, item_.bottom - inset.bottom - padding.bottom);
   if (client.right < client.left) client.right = client.left;
   if (client.bottom < client.top) client.bottom = client.top;
-  host_->SetClientRect(client);
+  if (vcenter_ && !IsMultiLine() && manager_ != nullptr) {
+    // The engine puts its line at the top of its rectangle, so the rectangle is made one line high.
+    const long line = manager_->GetFontInfo(font_)->metrics.tmHeight;
+    if (line > 0 && line < Height(client)) {
+      client.top += (Height(client) - line) / 2;
+      client.bottom = client.top + line;
+    }
+  }
+  return client;
+}
+
+void CRichEditUI::SetPos(RECT rc, bool needInvalidate) {
+  CContainerUI::SetPos(rc, needInvalidate);
+  if (host_ != nullptr) host_->SetClientRect(TextRect());
 }
 
 // --- Painting -------------------------------------------------------------------------------------------
@@ -376,9 +393,8 @@ bool CRichEditUI::DoPaint(HDC dc, const RECT& paint, CControlUI* stopControl) {
 
   // 5. The tip, while the field is empty and not focused.
   if (!tipValue_.empty() && !IsFocused() && GetText().empty()) {
-    const RECT padding = GetTextPadding();
-    RECT rc = MakeRect(item_.left + padding.left, item_.top + padding.top, item_.right - padding.right,
-                       item_.bottom - padding.bottom);
+    // Where typed text would begin, so that the tip does not jump aside when the field gets its text.
+    RECT rc = TextRect();
     const UINT style = tipAlign_ | (IsMultiLine() ? 0 : DT_VCENTER);
     CRenderEngine::DrawPlainText(dc, manager_, rc, tipValue_, tipColor_, font_, style);
   }
@@ -631,6 +647,8 @@ void CRichEditUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     } else if (holds(L"right")) {
       SetTipValueAlign(DT_SINGLELINE | DT_RIGHT);
     }
+  } else if (is(L"vcenter")) {
+    SetVCenter(ParseBool(value));
   } else if (exact(L"refreshfont")) {
     // Asked by the paint manager after a DPI change: the engine's font is built from the GDI font.
     ApplyFont();

@@ -61,6 +61,9 @@ class CRichEditUI : public CContainerUI, public IMessageFilterUI {
   void SetTipValueAlign(UINT align);
   [[nodiscard]] RECT GetTextPadding() const;
   void SetTextPadding(RECT padding);
+  // A single-line field with vertical centring shows its line in the middle of the field, not at the top.
+  [[nodiscard]] bool IsVCenter() const { return vcenter_; }
+  void SetVCenter(bool vcenter);
 
   // Editing commands, each handed to the engine.
   void Undo();
@@ -98,6 +101,8 @@ class CRichEditUI : public CContainerUI, public IMessageFilterUI {
   void ExecuteCommand(UINT command);
   void ApplyFont();
   RECT CaretRect() const;
+  // Where the text goes: the item less inset and text padding, one line high in its middle with vcenter.
+  RECT TextRect() const;
   void SetEditStyle(DWORD style);
 
   CTxtWinHost* host_ = nullptr;
@@ -114,6 +119,7 @@ class CRichEditUI : public CContainerUI, public IMessageFilterUI {
   bool drawCaret_ = true;
   bool initialized_ = false;
   RECT textPadding_{};
+  bool vcenter_ = false;
   std::wstring normalImage_;
   std::wstring hotImage_;
   std::wstring focusedImage_;

@@ -2,11 +2,12 @@
 """make run, headless: installs the demo application with the installer the way a person would,
 on the X display given in DISPLAY (scripts/run.sh starts a virtual one).
 
-For 150 % and then 100 % DPI: welcome view, the customise view with a typed folder, install, the
-installing view, the finish view -- each saved to bin/screenshots/ -- then the finish button. Then, at the
-same DPI, a copy of the installer whose payload is damaged upgrades that installation: its failure view is
-saved too, and its close button ends it with the damaged installer's exit code while the installation
-stays as it was. Afterwards it prints where the application was installed, the uninstall entry, the three
+For 150 % and then 100 % DPI: the quit box over the welcome view (cancelled) and the notice box that
+refuses a folder holding the user's files (the run ends there, nothing installed); welcome view, the
+customise view with a typed folder, install, the installing view, the finish view -- each saved to
+bin/screenshots/ -- then the finish button. Then, at the same DPI, a copy of the installer whose payload is
+damaged upgrades that installation: its failure view is saved too, and its close button ends it with the
+damaged installer's exit code while the installation stays as it was. Afterwards it prints where the application was installed, the uninstall entry, the three
 links and the run's log.
 """
 
@@ -20,6 +21,8 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import driver  # noqa: E402
 
 FOLDER = r"C:\Apps\vexor\Quillon"
+# A folder of the user's: the installer refuses it with its notice box.
+USERS_FOLDER = r"C:\Demo\My Notes"
 LINKS = (
     r"C:\users\Public\Desktop\Quillon.lnk",
     r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Quillon\Quillon.lnk",
@@ -43,6 +46,44 @@ def run_once(session, root, dpi, shots):
     session.probe("close", driver.LAUNCHER_CLASS)
     session.wait_window("gone", driver.LAUNCHER_CLASS, timeout=30)
     return code, log
+
+
+def run_boxes(session, root, dpi, shots):
+    """The two boxes over the main window: the quit question (cancelled), then the notice that refuses the
+    user's folder; a system close then ends the run before anything is installed."""
+    session.set_dpi(dpi)
+    staged = driver.stage_installer(session, root / "bin" / "QuillonSetup.exe", session.build / "run-stage-boxes")
+    users = session.unix_path(USERS_FOLDER)
+    users.mkdir(parents=True, exist_ok=True)
+    (users / "notes.txt").write_text("the user's own notes\n")
+    percent = dpi * 100 // 96
+    print(f"== {percent} % DPI: the quit box, then the notice box for {USERS_FOLDER}", flush=True)
+    process = session.start(staged, cwd=str(staged.parent))
+    window = session.wait_window("visible")
+    session.click(window, "close_btn")
+    box = session.wait_window("visible", driver.MSGBOX_CLASS, timeout=20)
+    session.move_mouse_away()
+    # The main window's area: the box is centred over it, and the picture shows the two apart.
+    session.screenshot(window, shots / f"5_quit_box_{percent}.png")
+    session.click(box, "msg_cancel_btn", driver.MSGBOX_POINTS, 380)
+    session.wait_window("gone", driver.MSGBOX_CLASS, timeout=20)
+
+    session.click(window, "extend_btn")
+    expanded = session.wait_for(lambda: (lambda w: w if w.height > window.height else None)(session.window()),
+                                "the customise view", timeout=20)
+    session.click(expanded, "path_input")
+    session.key("ctrl+a")
+    session.type_text(USERS_FOLDER)
+    session.click(expanded, "install_btn")
+    box = session.wait_window("visible", driver.MSGBOX_CLASS, timeout=20)
+    session.move_mouse_away()
+    session.screenshot(expanded, shots / f"7_notice_{percent}.png")
+    session.click(box, "msg_ok_btn", driver.NOTICE_POINTS, 380)
+    session.wait_window("gone", driver.MSGBOX_CLASS, timeout=20)
+    session.probe("close", driver.MAIN_CLASS)  # before installation a system close ends the run at once
+    code = process.wait(timeout=60)
+    print(f"   installer exit code {code}; {USERS_FOLDER} kept: {(users / 'notes.txt').exists()}", flush=True)
+    return code
 
 
 def run_failure(session, root, dpi, shots):
@@ -79,6 +120,7 @@ def main():
     shutil.rmtree(session.unix_path(FOLDER), ignore_errors=True)
 
     try:
+        boxes = [run_boxes(session, root, 144, shots), run_boxes(session, root, 96, shots)]
         codes = [run_once(session, root, 144, shots)[0], run_failure(session, root, 144, shots)]
         code, log = run_once(session, root, 96, shots)
         codes += [code, run_failure(session, root, 96, shots)]
@@ -110,8 +152,9 @@ def main():
     print(f"Screenshots in {shots}:")
     for shot in sorted(shots.glob("*.png")):
         print(f"   {shot.name}")
-    # The installations succeed (0), the damaged installer fails with a failure class's code.
-    return 0 if codes[0] == codes[2] == 0 and codes[1] > 1 and codes[3] > 1 else 1
+    # The installations succeed (0), the damaged installer fails with a failure class's code, the runs that
+    # only showed the boxes end with 0.
+    return 0 if codes[0] == codes[2] == 0 and codes[1] > 1 and codes[3] > 1 and boxes == [0, 0] else 1
 
 
 if __name__ == "__main__":

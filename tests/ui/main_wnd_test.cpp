@@ -7,6 +7,8 @@
 #include <ole2.h>
 #include <oleacc.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <iterator>
 #include <string>
@@ -19,9 +21,11 @@
 #include "tests/support/temp_folder.h"
 #include "tests/veneer/real_input.h"
 #include "ui/main_wnd.h"
+#include "ui/msg_box_wnd.h"
 #include "ui/taskbar_button.h"
 #include "veneer/accessible.h"
 #include "veneer/control.h"
+#include "veneer/label.h"
 #include "veneer/paint_manager.h"
 
 namespace {
@@ -128,21 +132,64 @@ class MainWindowTest : public ::testing::Test {
     return control != nullptr && control->IsVisible();
   }
 
-  // The checkbox's pixels as painted.
-  std::vector<uint32_t> PixelsOf(const wchar_t* name) {
+  // The window's pixels in a rectangle as painted, row by row.
+  struct Patch {
+    long width = 0;
+    std::vector<uint32_t> pixels;
+    [[nodiscard]] long Height() const { return width > 0 ? static_cast<long>(pixels.size()) / width : 0; }
+    // Brightness 0..255 of the pixel at (x, y) of the patch.
+    [[nodiscard]] int Luma(long x, long y) const {
+      const uint32_t p = pixels[y * width + x];
+      return static_cast<int>((((p >> 16) & 0xFF) * 299 + ((p >> 8) & 0xFF) * 587 + (p & 0xFF) * 114) / 1000);
+    }
+    [[nodiscard]] int MedianLuma() const {
+      std::vector<int> lumas;
+      for (long y = 0; y < Height(); ++y)
+        for (long x = 0; x < width; ++x) lumas.push_back(Luma(x, y));
+      if (lumas.empty()) return 0;
+      std::nth_element(lumas.begin(), lumas.begin() + lumas.size() / 2, lumas.end());
+      return lumas[lumas.size() / 2];
+    }
+    // The largest brightness step between two neighbouring pixels, across or down.
+    [[nodiscard]] int StrongestEdge() const {
+      int strongest = 0;
+      for (long y = 0; y < Height(); ++y) {
+        for (long x = 0; x < width; ++x) {
+          if (x + 1 < width) strongest = std::max(strongest, std::abs(Luma(x + 1, y) - Luma(x, y)));
+          if (y + 1 < Height()) strongest = std::max(strongest, std::abs(Luma(x, y + 1) - Luma(x, y)));
+        }
+      }
+      return strongest;
+    }
+    // First and last row with a pixel brighter than the threshold, {-1, -1} without one.
+    [[nodiscard]] std::pair<long, long> BrightRows(int threshold, long fromX = 0, long toX = -1) const {
+      std::pair<long, long> rows{-1, -1};
+      for (long y = 0; y < Height(); ++y) {
+        for (long x = fromX; x < (toX < 0 ? width : toX); ++x) {
+          if (Luma(x, y) <= threshold) continue;
+          if (rows.first < 0) rows.first = y;
+          rows.second = y;
+        }
+      }
+      return rows;
+    }
+  };
+  Patch Painted(RECT rc) {
     ::InvalidateRect(window_->GetHWND(), nullptr, FALSE);
     ::UpdateWindow(window_->GetHWND());
     Pump(50);
-    std::vector<uint32_t> pixels;
+    Patch patch;
     const uint32_t* bits = window_->GetPaintManager().GetOffscreenBits();
     const SIZE client = window_->GetPaintManager().GetClientSize();
-    if (bits == nullptr) return pixels;
-    const RECT pos = Find(name)->GetPos();
-    for (long y = pos.top; y < pos.bottom && y < client.cy; ++y) {
-      for (long x = pos.left; x < pos.right && x < client.cx; ++x) pixels.push_back(bits[y * client.cx + x]);
+    if (bits == nullptr) return patch;
+    rc = {std::max(rc.left, 0L), std::max(rc.top, 0L), std::min(rc.right, client.cx), std::min(rc.bottom, client.cy)};
+    patch.width = std::max(0L, rc.right - rc.left);
+    for (long y = rc.top; y < rc.bottom; ++y) {
+      for (long x = rc.left; x < rc.right; ++x) patch.pixels.push_back(bits[y * client.cx + x]);
     }
-    return pixels;
+    return patch;
   }
+  std::vector<uint32_t> PixelsOf(const wchar_t* name) { return Painted(Find(name)->GetPos()).pixels; }
 
   std::unique_ptr<CMainWnd> window_;
 };
@@ -191,12 +238,100 @@ TEST_F(MainWindowTest, UntickingTheAgreementDisablesInstallAndChangesTheBox) {
   EXPECT_TRUE(Find(L"install_btn")->IsEnabled());
 }
 
+// The small texts at 100 %: the support link, the agreement's caption and link, and the three feature chips'
+// words. Their edges are the words the controls draw at the monitor's resolution: with the words the region
+// holds steps between neighbouring pixels of at least half the contrast between text and background; without
+// them only the faint lines of the backdrop, for artwork that carries the words smears them when scaled down.
+TEST_F(MainWindowTest, SmallTextsAreDrawnSharpAt100Percent) {
+  Open();
+  ASSERT_EQ(Scale(100), 100);
+  struct Region {
+    const wchar_t* control;
+    RECT inset;  // left out around the words: the agreement's box, the chips' outlines
+  };
+  const Region regions[] = {{L"qq_contact_btn", {}},
+                            {L"agree_checkbox", {17, 0, 0, 0}},
+                            {L"agreement_btn", {}},
+                            {L"feature_sync", {6, 4, 6, 4}},
+                            {L"feature_collaborate", {6, 4, 6, 4}},
+                            {L"feature_privacy", {6, 4, 6, 4}}};
+  for (const Region& region : regions) {
+    Veneer::CControlUI* control = Find(region.control);
+    ASSERT_NE(control, nullptr) << region.control;
+    auto* label = static_cast<Veneer::CLabelUI*>(control->GetInterface(L"Label"));
+    ASSERT_NE(label, nullptr) << region.control;
+    const RECT pos = label->GetPos();
+    const RECT area = {pos.left + region.inset.left, pos.top + region.inset.top, pos.right - region.inset.right,
+                       pos.bottom - region.inset.bottom};
+    const std::wstring words = label->GetText();
+    ASSERT_FALSE(words.empty()) << region.control;
+    const Patch drawn = Painted(area);
+    label->SetText(L"");
+    const Patch artwork = Painted(area);
+    label->SetText(words);
+    const uint32_t color = label->GetTextColor();
+    const int text = static_cast<int>((((color >> 16) & 0xFF) * 299 + ((color >> 8) & 0xFF) * 587 + (color & 0xFF) * 114) / 1000);
+    const int contrast = text - artwork.MedianLuma();
+    ASSERT_GT(contrast, 60) << region.control;
+    EXPECT_GE(drawn.StrongestEdge(), contrast / 2) << region.control;
+    EXPECT_LE(artwork.StrongestEdge(), contrast / 4) << region.control;  // the backdrop's faint rings
+  }
+}
+
 TEST_F(MainWindowTest, ProgressMessagesShowThePercentage) {
   Open();
   for (int percent : {0, 37, 100}) {
     ::SendMessageW(window_->GetHWND(), WM_INSTALL_PROGRESS, percent,
                    reinterpret_cast<LPARAM>(new std::wstring(L"quillon.exe")));
     EXPECT_EQ(Find(L"progress_num")->GetText(), std::to_wstring(percent) + L"%");
+  }
+}
+
+// The folder row of the customise view:
+//    安装位置  ( C:\Program Files (x86)\...   )  ( 浏览 )
+// the label's words on the field's line, and the field's outline on the browse button's.
+TEST_F(MainWindowTest, TheFolderRowSharesOneLine) {
+  Open();
+  Click(L"extend_btn");
+  ASSERT_NE(Find(L"path_label"), nullptr);
+  Find(L"path_input")->SetText(L"安装位置");  // the label's own words, so that the two inks compare
+  const RECT label = Find(L"path_label")->GetPos();
+  const RECT field = Find(L"path_input")->GetPos();
+  const RECT browse = Find(L"browse_path_btn")->GetPos();
+  const long top = std::min({label.top, field.top, browse.top}) - 2;
+  const long bottom = std::max({label.bottom, field.bottom, browse.bottom}) + 2;
+  const int kInk = 190;
+  // Inside the outline, from a little right of its round end.
+  const std::pair<long, long> fieldWords =
+      Painted({field.left + Scale(8), field.top + Scale(3), field.right - Scale(8), field.bottom - Scale(3)}).BrightRows(kInk);
+  const std::pair<long, long> labelWords = Painted({label.left, field.top + Scale(3), label.right, field.bottom - Scale(3)}).BrightRows(kInk);
+  ASSERT_GE(fieldWords.first, 0);
+  ASSERT_GE(labelWords.first, 0);
+  EXPECT_NEAR(fieldWords.first, labelWords.first, 1);
+  EXPECT_NEAR(fieldWords.second, labelWords.second, 1);
+  // Outlines: a column through the field's straight part and one through the button's, beside its caption.
+  const long fieldColumn = (field.left + field.right) / 2;
+  const long browseColumn = browse.left + Scale(14);
+  const auto fieldOutline = Painted({fieldColumn, top, fieldColumn + 1, bottom}).BrightRows(kInk);
+  const auto browseOutline = Painted({browseColumn, top, browseColumn + 1, bottom}).BrightRows(kInk);
+  ASSERT_GE(fieldOutline.first, 0);
+  EXPECT_NEAR(fieldOutline.first, browseOutline.first, 1);
+  EXPECT_NEAR(fieldOutline.second, browseOutline.second, 1);
+}
+
+// Both boxes:  提示 ....................... (x)   the title on the close button's line.
+TEST_F(MainWindowTest, TheBoxesTitleIsCentredOnTheCloseButtonsLine) {
+  Open();
+  for (const wchar_t* notice : {L"", L"所选文件夹中已有其他文件。"}) {
+    auto box = *notice != 0 ? std::make_unique<CMsgBoxWnd>(notice) : std::make_unique<CMsgBoxWnd>();
+    ASSERT_NE(box->Create(window_->GetHWND(), L"提示", kMainStyle, WS_EX_WINDOWEDGE), nullptr);
+    box->ShowWindow(true, false);
+    ::UpdateWindow(box->GetHWND());
+    const RECT title = box->GetPaintManager().FindControl(L"title")->GetPos();
+    const RECT close = box->GetPaintManager().FindControl(L"msg_close_btn")->GetPos();
+    EXPECT_EQ(title.top + title.bottom, close.top + close.bottom) << (*notice != 0 ? "notice" : "quit");
+    ::DestroyWindow(box->GetHWND());
+    Pump(50);
   }
 }
 
@@ -297,9 +432,14 @@ TEST_F(MainWindowTest, ASystemCloseDuringInstallationWaitsForTheWorkersResult) {
   Open();
   // Not the default folder: the end-to-end cases may leave one there that is no longer registered.
   Find(L"path_input")->SetText(kUnusedFolder);
+  const RECT minimise = Find(L"min_btn")->GetPos();
   Click(L"install_btn", false);
   ASSERT_EQ(window_->GetInstallState(), 2);
   HWND window = window_->GetHWND();
+  // The installing view hides the close button; the minimise button stays where it was.
+  ::UpdateWindow(window);
+  EXPECT_FALSE(Visible(L"close_btn"));
+  EXPECT_EQ(Find(L"min_btn")->GetPos().left, minimise.left);
   // Alt+F4 arrives as this system command; no message is pumped in between, so the worker cannot have
   // been heard from yet.
   ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);

@@ -2,6 +2,9 @@
 // Enter rule, commands, attributes and painting in a layered window.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -168,6 +171,41 @@ TEST_F(Field, AttributeNamesAndValuesFollowTheirCaseRules) {
   field_->SetFocus();
   Type(L"1234567");
   EXPECT_EQ(field_->GetText(), L"12345");
+}
+
+// The attributes the installer's skin gives its folder field: text alignment, vertical centring of the
+// single line, the border, and the tip's colour at the place where typed text begins.
+TEST_F(Field, AlignmentCentringBorderAndTipColourTakeEffect) {
+  auto inkBox = [this](const std::function<bool(uint32_t)>& ink) {
+    auto surface = Paint();
+    RECT box = {kFieldArea.right, kFieldArea.bottom, 0, 0};
+    for (int y = 2; y < kFieldArea.bottom - 2; ++y) {
+      for (int x = 2; x < kFieldArea.right - 2; ++x) {
+        if (!ink(surface->Rgb(x, y))) continue;
+        box = {std::min<long>(box.left, x), std::min<long>(box.top, y), std::max<long>(box.right, x + 1),
+               std::max<long>(box.bottom, y + 1)};
+      }
+    }
+    return box;
+  };
+  auto red = [](uint32_t rgb) { return (rgb >> 16) > 0x80 && (rgb & 0xFFFF) < 0x4040; };
+
+  Build(L"text=\"MMMM\" textcolor=\"#FFFF0000\" multiline=\"false\" align=\"right\" vcenter=\"true\"");
+  RECT text = inkBox(red);
+  EXPECT_GT(text.right, kFieldArea.right - 8);
+  EXPECT_GT(text.left, kFieldArea.right / 2);
+  EXPECT_LE(std::abs((text.top + text.bottom) - kFieldArea.bottom), 4) << text.top << ".." << text.bottom;
+
+  Build(L"tipvalue=\"MMMM\" tipvaluecolor=\"#FFFF0000\" inset=\"100,0,0,0\" multiline=\"false\"");
+  text = inkBox(red);
+  EXPECT_GE(text.left, 100);
+  EXPECT_LT(text.left, 110);
+
+  Build(L"bordersize=\"1\" bordercolor=\"#FFFF0000\"");
+  auto surface = Paint();
+  for (POINT edge : {POINT{0, 15}, POINT{199, 15}, POINT{100, 0}, POINT{100, 29}})
+    EXPECT_EQ(surface->Rgb(edge.x, edge.y), 0xFF0000u) << edge.x << "," << edge.y;
+  EXPECT_EQ(surface->Rgb(100, 15), 0u);
 }
 
 TEST_F(Field, EditingCommandsAndTheContextMenuState) {
