@@ -80,11 +80,11 @@ class LaunchTest : public ::testing::Test {
  protected:
   // A blank and CJK in every path, as in "C:\Program Files (x86)", a user's name or a chosen folder.
   TempFolder folder_{L"launch \u5b89\u88c5"};
-  const fs::path probe_ = folder_.Path() / L"launch_probe.exe";
+  const fs::path probe_ = folder_.Path() / L"test_probe.exe";
   const fs::path reportPath_ = folder_.Path() / L"report.txt";
   ScopedEnvironment reportVariable_{L"QUILLON_LAUNCH_REPORT", reportPath_.wstring()};
 
-  void SetUp() override { fs::copy_file(TestProgramFolder() / L"launch_probe.exe", probe_); }
+  void SetUp() override { fs::copy_file(TestProgramFolder() / L"test_probe.exe", probe_); }
 
   // Runs the probe as a starter (command "launch" or "relaunch") that starts a copy of itself and ends.
   ProcessOutput RunStarter(const std::wstring& command, const std::wstring& text) {
@@ -101,7 +101,7 @@ class LaunchTest : public ::testing::Test {
 
 TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInTheProgramsFolder) {
   // The folder ends at the last separator, a slash here; an empty text keeps the space after the quote.
-  const std::wstring program = folder_.Path().wstring() + L"/launch_probe.exe";
+  const std::wstring program = folder_.Path().wstring() + L"/test_probe.exe";
   for (const auto& [name, launch] : kLaunchFunctions) {
     for (const std::wstring text : {L"alpha \"two words\" \"\" -x=\\\"q\\\"  double  ", L""}) {
       SCOPED_TRACE(name);
@@ -118,7 +118,7 @@ TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInThePrograms
 
 TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
   // Found through the current folder, the second place the system searches.
-  const std::wstring bareName = L"bare_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const std::wstring bareName = L"bare_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
   const fs::path current = folder_.Path() / L"current \u5b89\u88c5";
   fs::create_directories(current);
   fs::copy_file(probe_, current / bareName);
@@ -133,7 +133,7 @@ TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
 
 TEST_F(LaunchTest, ProgramAtTheRootOfADriveStartsInThatRoot) {
   // "C:" alone would mean the caller's current folder on drive C, here C:\windows.
-  const fs::path atRoot = L"C:\\quillon_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const fs::path atRoot = L"C:\\quillon_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
   fs::copy_file(probe_, atRoot, fs::copy_options::overwrite_existing);
   {
     ScopedCurrentFolder current(L"C:\\windows");

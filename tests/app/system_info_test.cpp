@@ -27,7 +27,7 @@ TEST(ExecutableQueries, ProductVersionComesFromTheVersionResource) {
 }
 
 TEST(ExecutableQueries, ProgramWithoutVersionResourceHasEmptyVersion) {
-  const ProcessOutput probe = RunProcess(L"\"" + (TestProgramFolder() / L"app_probe.exe").wstring() + L"\" version");
+  const ProcessOutput probe = RunProcess(L"\"" + (TestProgramFolder() / L"test_probe.exe").wstring() + L"\" version");
   ASSERT_TRUE(probe.started);
   EXPECT_EQ(probe.standardOutput, "[]\r\n");  // the console writes Windows line ends
 }

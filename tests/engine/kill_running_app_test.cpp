@@ -1,4 +1,4 @@
-// Real processes under the application's names (copies of sleeper.exe) are started and swept.
+// Real processes under the application's names (copies of the test probe) are started and swept.
 #include "engine/kill_running_app.h"
 
 #include <gtest/gtest.h>
