@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,22 +33,12 @@ const std::pair<const char*, LaunchFunction> kLaunchFunctions[] = {
     {"LaunchDetachedProcess", &Process::LaunchDetachedProcess},
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // Waits until a report appears and until the process that wrote it has ended (so that its file can be
 // removed); an empty report when none came.
 Report AwaitReport(const fs::path& path) {
   for (int attempt = 0; attempt < 600 && !fs::exists(path); ++attempt) ::Sleep(50);
   Report report;
-  for (const std::string& line : Lines(ReadFileBytes(path))) {
+  for (const std::string& line : SplitLines(ReadFileBytes(path))) {
     const size_t equals = line.find('=');
     if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
   }
@@ -238,14 +227,14 @@ TEST_F(LaunchTest, UpgradeRelaunchStartsItselfWithUpdateAppendedAndLogsTheNewPro
     const ProcessOutput starter = RunStarter(L"relaunch", text);
     Report report = AwaitReport(reportPath_);
     EXPECT_EQ(report["command"], WideToUtf8(L"\"" + probe_.wstring() + L"\" " + tail));
-    EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
+    EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
   }
 }
 
 TEST_F(LaunchTest, FailedUpgradeRelaunchLogsTheFailureValue) {
   // The probe renames its own file first, so its recorded path no longer names a program.
   const ProcessOutput starter = RunStarter(L"relaunch-moved", L"x");
-  EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
+  EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
 }
 
 TEST(UpgradeMarker, OnlyAFileAtTheMarkerPathCounts) {

@@ -41,12 +41,6 @@ constexpr uint16_t kHostilePayload = 132;
 constexpr uint16_t kEmptyArchive = 133;
 constexpr uint16_t kNoSuchResource = 199;
 
-fs::path ShellFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
-  return buffer;
-}
-
 // Relative path ("/" separators, folders ending in "/") → content, "" for folders.
 std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
   std::map<std::wstring, std::string> tree;
