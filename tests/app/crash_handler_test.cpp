@@ -129,7 +129,8 @@ TEST_F(CrashCaptureTest, WithoutALogsFolderNothingIsWritten) {
 }
 
 TEST_F(CrashCaptureTest, SoftwareExceptionsAndBreakpointsLeaveNoDump) {
-  const std::pair<const wchar_t*, DWORD> endings[] = {{L"raise", kRaisedByProbe}, {L"breakpoint", EXCEPTION_BREAKPOINT}};
+  const std::pair<const wchar_t*, DWORD> endings[] = {{L"raise", kRaisedByProbe},
+                                                      {L"breakpoint", EXCEPTION_BREAKPOINT}};
   for (const auto& [mode, code] : endings) {
     SCOPED_TRACE(::testing::Message() << std::hex << code);
     const ProcessOutput probe = RunProbe(withLogs_.Path(), mode);

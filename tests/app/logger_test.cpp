@@ -86,8 +86,7 @@ TEST_F(LoggerTest, ChineseTempFolderUnderWesternCodePageRunsWithoutLog) {
   const fs::path temp = base_.Path() / L"\u5f20\u4e09";
   const ProcessOutput probe = RunProbe(temp, L"chinese");
   ASSERT_FALSE(SplitLines(probe.standardOutput).empty());
-  ASSERT_EQ(SplitLines(probe.standardOutput).back(), "done acp=1252")
-      << "the prefix must use a Western ANSI code page";
+  ASSERT_EQ(SplitLines(probe.standardOutput).back(), "done acp=1252") << "the prefix must use a Western ANSI code page";
   EXPECT_EQ(probe.exitCode, 0u);
   // The folder is made from the wide path; the narrow file path names a different one.
   EXPECT_TRUE(fs::is_directory(temp / L"quillon" / L"install logs"));

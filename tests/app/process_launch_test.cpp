@@ -221,7 +221,7 @@ std::string RelaunchLogLine(const std::string& processId) {
 TEST_F(LaunchTest, UpgradeRelaunchStartsItselfWithUpdateAppendedAndLogsTheNewProcessId) {
   // An empty text keeps the leading space of " -update" after the space that follows the program.
   const std::pair<std::wstring, std::wstring> cases[] = {{L"child \"x y\"", L"child \"x y\" -update"},
-                                                          {L"", L" -update"}};
+                                                         {L"", L" -update"}};
   for (const auto& [text, tail] : cases) {
     SCOPED_TRACE(WideToUtf8(text));
     const ProcessOutput starter = RunStarter(L"relaunch", text);

@@ -72,7 +72,6 @@ TEST(InstallFolderCheck, UsableFoldersComeBackWithoutBlanksAndTrailingSeparators
   check = CheckInstallFolder(existing);
   EXPECT_EQ(check.problem, FolderProblem::kNone);
   EXPECT_EQ(check.folder, existing);
-
 }
 
 // The checks that follow (whose folder it is, what the swap moves) must see the folder Windows would use,
@@ -127,8 +126,8 @@ TEST(FolderOwnership, OnlyMissingEmptyOrOurFoldersMayBeReplaced) {
     const wchar_t* name;
     FolderState state;
   } cases[] = {
-      {L"missing", FolderState::kMissing},      {L"empty", FolderState::kEmpty},
-      {L"marked", FolderState::kInstallation},  {L"registered", FolderState::kInstallation},
+      {L"missing", FolderState::kMissing},       {L"empty", FolderState::kEmpty},
+      {L"marked", FolderState::kInstallation},   {L"registered", FolderState::kInstallation},
       {L"launcher only", FolderState::kForeign}, {L"users", FolderState::kForeign},
       {L"a file", FolderState::kForeign},
   };

@@ -112,8 +112,7 @@ class InstallWorkerTest : public ::testing::Test {
     Finish();
   }
   void InstallWithMove(uint16_t resourceId, MoveDirectoryFunction move) {
-    std::thread([this, resourceId, move] { RunInstallWorker(engine_, resourceId, engine_.installDir, move); })
-        .detach();
+    std::thread([this, resourceId, move] { RunInstallWorker(engine_, resourceId, engine_.installDir, move); }).detach();
     Finish();
   }
   void Finish() {
@@ -141,7 +140,8 @@ class InstallWorkerTest : public ::testing::Test {
   }
   std::string Marker() const { return ReadFileBytes(installDir_ / L"marker.txt"); }
   bool NoSiblingsLeft() const {
-    return !fs::exists(installDir_.wstring() + L"_tmp_installing") && !fs::exists(installDir_.wstring() + L"_old_backup");
+    return !fs::exists(installDir_.wstring() + L"_tmp_installing") &&
+           !fs::exists(installDir_.wstring() + L"_old_backup");
   }
 
   TempFolder base_{L"worker"};
@@ -307,7 +307,8 @@ TEST_F(InstallWorkerTest, FoldersThatAreNotOursAreLeftAlone) {
 // Texts that name a folder other than they show are refused by the worker as by the window.
 TEST_F(InstallWorkerTest, FolderTextsThatAreNotNormalAreRefused) {
   const std::wstring base = installDir_.wstring();
-  for (const std::wstring& text : {base + L"\\..\\Quillon", base + L"/", base + L"\\.", base + L".", std::wstring(L"Quillon")}) {
+  for (const std::wstring& text :
+       {base + L"\\..\\Quillon", base + L"/", base + L"\\.", base + L".", std::wstring(L"Quillon")}) {
     collector_.failed = 0;
     engine_.installDir = text;
     Install();

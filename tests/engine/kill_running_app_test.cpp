@@ -15,8 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::wstring> kApplicationNames = {L"quillon_launcher.exe", L"quillon.exe",
-                                                     L"quillon_crosshair.exe", L"crashpad_handler.exe"};
+const std::vector<std::wstring> kApplicationNames = {L"quillon_launcher.exe", L"quillon.exe", L"quillon_crosshair.exe",
+                                                     L"crashpad_handler.exe"};
 
 class KillRunningAppTest : public ::testing::Test {
  protected:

@@ -96,7 +96,7 @@ int Recurse(int depth) {
 // seen to run after the crash handler.
 LONG WINAPI ResumeRaisedAccessViolation(EXCEPTION_POINTERS* info) {
   return info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION ? EXCEPTION_CONTINUE_EXECUTION
-                                                                             : EXCEPTION_CONTINUE_SEARCH;
+                                                                            : EXCEPTION_CONTINUE_SEARCH;
 }
 
 // Ends the process with the exception code once no handler has taken the fault, whatever debugger the
@@ -109,8 +109,8 @@ struct FaultAtExit {
 };
 
 bool IsCrashMode(const std::wstring& mode) {
-  for (const wchar_t* known : {L"access-violation", L"illegal-instruction", L"stack-overflow", L"raise",
-                               L"breakpoint", L"handled", L"fault-at-exit"}) {
+  for (const wchar_t* known : {L"access-violation", L"illegal-instruction", L"stack-overflow", L"raise", L"breakpoint",
+                               L"handled", L"fault-at-exit"}) {
     if (mode == known) return true;
   }
   return false;

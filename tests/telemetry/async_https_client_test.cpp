@@ -63,8 +63,8 @@ TEST_F(AsyncHttpsClientTest, ResponsesReachOnSuccessWhateverTheirStatusAndSize) 
     test_server::Reset(answer.mode);
     CallbackRecorder recorder;
     AsyncHttpsClient client;
-    ASSERT_TRUE(client.SendRequest(test_server::kHost, kProbePath, {{"probe", 1}}, recorder.OnSuccess(),
-                                   recorder.OnError()));
+    ASSERT_TRUE(
+        client.SendRequest(test_server::kHost, kProbePath, {{"probe", 1}}, recorder.OnSuccess(), recorder.OnError()));
     ASSERT_TRUE(recorder.WaitForCalls(1, kAnswerWait));
     ASSERT_EQ(recorder.Successes().size(), 1u);
     EXPECT_EQ(recorder.Successes()[0].size(), answer.expected.size());
@@ -92,8 +92,7 @@ TEST_F(AsyncHttpsClientTest, RefusedConnectionEndsInOnErrorAndLeavesNothingPendi
 TEST_F(AsyncHttpsClientTest, CertificateForAnotherNameIsRefused) {
   // The same server reached by its address: the certificate names "localhost" only.
   AsyncHttpsClient client;
-  ASSERT_TRUE(client.SendRequest(L"127.0.0.1", kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
-                                 recorder_.OnError()));
+  ASSERT_TRUE(client.SendRequest(L"127.0.0.1", kProbePath, {{"probe", 1}}, recorder_.OnSuccess(), recorder_.OnError()));
   ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
   ASSERT_EQ(recorder_.Errors().size(), 1u);
   // Windows names the mismatch itself; Wine reports it as a failed secure channel.
