@@ -5,6 +5,7 @@
 #   make installer APP_DIR=DIR | PAYLOAD=FILE    build bin/ for another application tree
 #     SIGN_PKCS12=FILE SIGN_PASSWORD_FILE=FILE [SIGN_TIMESTAMP_URL=URL]    and sign it (Authenticode)
 #   make reproducible-check   build QuillonSetup.exe twice from two copies of the tree and compare the bytes
+#   make lint    build, then check the sources with clang-format and clang-tidy (.clang-format, .clang-tidy)
 SHELL := /bin/bash
 BUILD_DIR := build
 APP_DIR ?=
@@ -23,7 +24,7 @@ SETTINGS = -DQUILLON_APP_DIR="$(abspath $(APP_DIR))" -DQUILLON_PAYLOAD="$(if $(P
 # Release builds take their file times and signing time from the last commit unless told otherwise.
 RELEASE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct 2>/dev/null))
 
-.PHONY: all packages deps configure build run test bench installer reproducible-check clean
+.PHONY: all packages deps configure build run test lint bench installer reproducible-check clean
 
 all: build
 
@@ -45,6 +46,9 @@ run: build
 
 test: build
 	@bash scripts/run-tests.sh "$(BUILD_DIR)"
+
+lint: build
+	@bash scripts/lint.sh "$(BUILD_DIR)"
 
 bench: build
 	@bash scripts/bench.sh "$(BUILD_DIR)"

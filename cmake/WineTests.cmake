@@ -4,16 +4,29 @@ set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_SOURCE_DIR}/scripts/wine-run.sh;${QUI
 
 include(GoogleTest)
 
-# quillon_add_gtest(name SOURCES... [LIBS ...]): a GoogleTest program whose cases CTest
-# discovers by running it under Wine when the tests start.
+# quillon_add_gtest(name SOURCES... [LIBS ...] [PROPERTIES ...] [LOCKED_SUITES filter LOCKED_PROPERTIES ...]):
+# a GoogleTest program whose cases CTest discovers by running it under Wine when the tests start. The cases
+# that LOCKED_SUITES (a --gtest_filter pattern) selects get LOCKED_PROPERTIES instead of PROPERTIES: one program
+# can hold suites that touch machine-wide state beside suites that run alongside anything.
 function(quillon_add_gtest name)
-  cmake_parse_arguments(arg "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(arg "" "LOCKED_SUITES" "SOURCES;LIBS;PROPERTIES;LOCKED_PROPERTIES" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
   target_link_libraries(${name} PRIVATE ${arg_LIBS} dep_gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  set(filter "*")
+  if(arg_LOCKED_SUITES)
+    set(filter "-${arg_LOCKED_SUITES}")
+    gtest_discover_tests(${name}
+      DISCOVERY_MODE PRE_TEST
+      DISCOVERY_TIMEOUT 120
+      WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
+      TEST_FILTER "${arg_LOCKED_SUITES}"
+      PROPERTIES ${arg_LOCKED_PROPERTIES})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 120
     WORKING_DIRECTORY "${CMAKE_BINARY_DIR}/tests"
+    TEST_FILTER "${filter}"
     PROPERTIES ${arg_PROPERTIES})
 endfunction()

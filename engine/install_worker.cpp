@@ -357,6 +357,8 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   }
 }
 
+// The worker thread runs on its own copy of the folder text, whatever happens to the caller's.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void InstallEngine::Install(uint16_t resourceId, std::wstring targetDir) const noexcept {
   RunInstallWorker(*this, resourceId, targetDir, &MoveDirectory);
 }

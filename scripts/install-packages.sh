@@ -11,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   libspdlog-dev libfmt-dev nlohmann-json3-dev libstb-dev googletest
   python3 python3-pil openssl ca-certificates osslsigncode
+  clang-format clang-tidy
 )
 
 missing=()

@@ -19,5 +19,13 @@ trap cleanup EXIT
 start_virtual_display
 
 wine_prefix_ensure || exit 1
-wineserver -p
+# A server still running (the prefix's set-up, a run that was cut short) refuses to become persistent (-p
+# ends with status 2), and every test program would then start and stop a server of its own: this run owns
+# the prefix, so any such server is ended first.
+wineserver -k 2>/dev/null
+wineserver -w
+wineserver -p || { echo "error: no persistent wineserver for $WINEPREFIX" >&2; exit 1; }
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
+status=$?
+python3 "$here/count-test-share.py" "$here/.."
+exit $status

@@ -10,7 +10,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # Bumped whenever wine_prefix_settings changes, so that existing prefixes receive the new settings.
-wine_prefix_settings_version=3
+wine_prefix_settings_version=4
 
 # Settings every prefix gets on top of Wine's defaults.
 wine_prefix_settings() {
@@ -19,6 +19,14 @@ wine_prefix_settings() {
     /v 'Microsoft YaHei UI' /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
   # A crashing test program must end, not wait on Wine's crash dialog.
   wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # No just-in-time debugger, as on a Windows machine without one: a crashing program ends itself with its
+  # exception code. Wine's default debugger (winedbg --auto) would attach and end the process itself, with an
+  # exit code that depends on the debugger's state (0 has been seen). Both registry views: 32-bit programs
+  # read theirs.
+  for view in 32 64; do
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d '' /f \
+      /reg:$view >/dev/null 2>&1
+  done
 }
 
 # Creates the prefix once and brings its settings up to date; concurrent callers wait on the lock instead
@@ -56,4 +64,10 @@ start_virtual_display() {
   Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$display"
+  # A program started before the server listens finds no display: wait for its socket (up to 10 s).
+  local tries=0
+  while [ ! -S "/tmp/.X11-unix/X$display" ] && [ $tries -lt 100 ] && kill -0 "$xvfb_pid" 2>/dev/null; do
+    sleep 0.1
+    tries=$((tries + 1))
+  done
 }

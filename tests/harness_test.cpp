@@ -19,9 +19,9 @@ TEST(WineHarness, ProgramRunsUnderWow64) {
 TEST(WineHarness, RegistryWritesLandInWow6432Node) {
   const wchar_t* probe = L"SOFTWARE\\QuillonHarnessProbe";
   UniqueHkey written;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, probe, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, written.Put(),
-                              nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(
+      ::RegCreateKeyExW(HKEY_LOCAL_MACHINE, probe, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, written.Put(), nullptr),
+      ERROR_SUCCESS);
   written.Reset();
 
   UniqueHkey redirected;
@@ -29,8 +29,7 @@ TEST(WineHarness, RegistryWritesLandInWow6432Node) {
                             KEY_READ | KEY_WOW64_64KEY, redirected.Put()),
             ERROR_SUCCESS);
   UniqueHkey nativeView;
-  EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, probe, 0, KEY_READ | KEY_WOW64_64KEY, nativeView.Put()),
-            ERROR_SUCCESS);
+  EXPECT_NE(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, probe, 0, KEY_READ | KEY_WOW64_64KEY, nativeView.Put()), ERROR_SUCCESS);
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, probe, KEY_WOW64_32KEY, 0);
 }
 

@@ -73,13 +73,13 @@ class CrashCaptureTest : public ::testing::Test {
   void SetUp() override {
     fs::create_directories(withLogs_.Path() / L"logs");
     for (const fs::path& folder : {withLogs_.Path(), withoutLogs_.Path()}) {
-      fs::copy_file(TestProgramFolder() / L"crash_probe.exe", folder / L"crash_probe.exe");
+      fs::copy_file(TestProgramFolder() / L"test_probe.exe", folder / L"test_probe.exe");
     }
   }
 
   // Runs the probe copy in folder; returns its output and stores the id of its main thread.
   ProcessOutput RunProbe(const fs::path& folder, const std::wstring& mode) {
-    ProcessOutput output = RunProcess(L"\"" + (folder / L"crash_probe.exe").wstring() + L"\" " + mode);
+    ProcessOutput output = RunProcess(L"\"" + (folder / L"test_probe.exe").wstring() + L"\" " + mode);
     const size_t at = output.standardOutput.find("thread=");
     probeThread_ = at == std::string::npos ? 0 : std::stoul(output.standardOutput.substr(at + 7));
     return output;
@@ -125,11 +125,12 @@ TEST_F(CrashCaptureTest, WithoutALogsFolderNothingIsWritten) {
   for (const fs::directory_entry& entry : fs::recursive_directory_iterator(withoutLogs_.Path())) {
     left.push_back(entry.path().filename());
   }
-  EXPECT_EQ(left, std::vector<fs::path>{L"crash_probe.exe"});
+  EXPECT_EQ(left, std::vector<fs::path>{L"test_probe.exe"});
 }
 
 TEST_F(CrashCaptureTest, SoftwareExceptionsAndBreakpointsLeaveNoDump) {
-  const std::pair<const wchar_t*, DWORD> endings[] = {{L"raise", kRaisedByProbe}, {L"breakpoint", EXCEPTION_BREAKPOINT}};
+  const std::pair<const wchar_t*, DWORD> endings[] = {{L"raise", kRaisedByProbe},
+                                                      {L"breakpoint", EXCEPTION_BREAKPOINT}};
   for (const auto& [mode, code] : endings) {
     SCOPED_TRACE(::testing::Message() << std::hex << code);
     const ProcessOutput probe = RunProbe(withLogs_.Path(), mode);

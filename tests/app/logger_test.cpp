@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <regex>
-#include <sstream>
 #include <vector>
 
 #include "tests/support/process_runner.h"
@@ -17,24 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();  // Windows line ends
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 class LoggerTest : public ::testing::Test {
  protected:
   // Runs a copy of the probe named exeName with TMP and TEMP pointing at tempFolder (with a trailing
   // backslash, as the system gives it).
   ProcessOutput RunProbe(const fs::path& tempFolder, const std::wstring& tag,
-                         const std::wstring& exeName = L"app_probe.exe") {
-    fs::path program = TestProgramFolder() / L"app_probe.exe";
-    if (exeName != L"app_probe.exe") {
+                         const std::wstring& exeName = L"test_probe.exe") {
+    fs::path program = TestProgramFolder() / L"test_probe.exe";
+    if (exeName != L"test_probe.exe") {
       const fs::path copy = programs_.Path() / exeName;
       fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
       program = copy;
@@ -59,7 +48,7 @@ TEST_F(LoggerTest, CreatesMissingFoldersAndWritesThePattern) {
   const ProcessOutput probe = RunProbe(temp, L"first");
   ASSERT_EQ(probe.exitCode, 0u) << probe.standardOutput;
 
-  const std::vector<std::string> lines = Lines(ReadFileBytes(LogFile(temp, L"app_probe.exe")));
+  const std::vector<std::string> lines = SplitLines(ReadFileBytes(LogFile(temp, L"test_probe.exe")));
   ASSERT_EQ(lines.size(), 4u);
   const std::regex stamp(R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] )");
   for (const std::string& line : lines) EXPECT_TRUE(std::regex_search(line, stamp)) << line;
@@ -72,7 +61,7 @@ TEST_F(LoggerTest, CreatesMissingFoldersAndWritesThePattern) {
 TEST_F(LoggerTest, SecondRunOnTheSameDayAppends) {
   ASSERT_EQ(RunProbe(base_.Path(), L"first").exitCode, 0u);
   ASSERT_EQ(RunProbe(base_.Path(), L"second").exitCode, 0u);
-  const std::vector<std::string> lines = Lines(ReadFileBytes(LogFile(base_.Path(), L"app_probe.exe")));
+  const std::vector<std::string> lines = SplitLines(ReadFileBytes(LogFile(base_.Path(), L"test_probe.exe")));
   ASSERT_EQ(lines.size(), 8u);
   EXPECT_NE(lines[3].find("error line first"), std::string::npos);
   EXPECT_NE(lines[7].find("error line second"), std::string::npos);
@@ -81,27 +70,27 @@ TEST_F(LoggerTest, SecondRunOnTheSameDayAppends) {
 TEST_F(LoggerTest, FileIsNamedAfterTheExecutable) {
   ASSERT_EQ(RunProbe(base_.Path(), L"renamed", L"setup.exe").exitCode, 0u);
   EXPECT_TRUE(fs::exists(LogFile(base_.Path(), L"setup.exe")));
-  EXPECT_FALSE(fs::exists(LogFile(base_.Path(), L"app_probe.exe")));
+  EXPECT_FALSE(fs::exists(LogFile(base_.Path(), L"test_probe.exe")));
 }
 
 TEST_F(LoggerTest, RunGoesOnWhenTheFileCannotBeOpened) {
   // A folder in the place of the log file makes every open fail.
-  fs::create_directories(LogFile(base_.Path(), L"app_probe.exe"));
+  fs::create_directories(LogFile(base_.Path(), L"test_probe.exe"));
   const ProcessOutput probe = RunProbe(base_.Path(), L"blocked");
   EXPECT_EQ(probe.exitCode, 0u);
-  ASSERT_FALSE(Lines(probe.standardOutput).empty());
-  EXPECT_EQ(Lines(probe.standardOutput).back(), "done acp=1252") << probe.standardOutput;
+  ASSERT_FALSE(SplitLines(probe.standardOutput).empty());
+  EXPECT_EQ(SplitLines(probe.standardOutput).back(), "done acp=1252") << probe.standardOutput;
 }
 
 TEST_F(LoggerTest, ChineseTempFolderUnderWesternCodePageRunsWithoutLog) {
   const fs::path temp = base_.Path() / L"\u5f20\u4e09";
   const ProcessOutput probe = RunProbe(temp, L"chinese");
-  ASSERT_FALSE(Lines(probe.standardOutput).empty());
-  ASSERT_EQ(Lines(probe.standardOutput).back(), "done acp=1252") << "the prefix must use a Western ANSI code page";
+  ASSERT_FALSE(SplitLines(probe.standardOutput).empty());
+  ASSERT_EQ(SplitLines(probe.standardOutput).back(), "done acp=1252") << "the prefix must use a Western ANSI code page";
   EXPECT_EQ(probe.exitCode, 0u);
   // The folder is made from the wide path; the narrow file path names a different one.
   EXPECT_TRUE(fs::is_directory(temp / L"quillon" / L"install logs"));
-  EXPECT_FALSE(fs::exists(LogFile(temp, L"app_probe.exe")));
+  EXPECT_FALSE(fs::exists(LogFile(temp, L"test_probe.exe")));
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,22 +33,12 @@ const std::pair<const char*, LaunchFunction> kLaunchFunctions[] = {
     {"LaunchDetachedProcess", &Process::LaunchDetachedProcess},
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
-  return lines;
-}
-
 // Waits until a report appears and until the process that wrote it has ended (so that its file can be
 // removed); an empty report when none came.
 Report AwaitReport(const fs::path& path) {
   for (int attempt = 0; attempt < 600 && !fs::exists(path); ++attempt) ::Sleep(50);
   Report report;
-  for (const std::string& line : Lines(ReadFileBytes(path))) {
+  for (const std::string& line : SplitLines(ReadFileBytes(path))) {
     const size_t equals = line.find('=');
     if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
   }
@@ -80,11 +69,11 @@ class LaunchTest : public ::testing::Test {
  protected:
   // A blank and CJK in every path, as in "C:\Program Files (x86)", a user's name or a chosen folder.
   TempFolder folder_{L"launch \u5b89\u88c5"};
-  const fs::path probe_ = folder_.Path() / L"launch_probe.exe";
+  const fs::path probe_ = folder_.Path() / L"test_probe.exe";
   const fs::path reportPath_ = folder_.Path() / L"report.txt";
   ScopedEnvironment reportVariable_{L"QUILLON_LAUNCH_REPORT", reportPath_.wstring()};
 
-  void SetUp() override { fs::copy_file(TestProgramFolder() / L"launch_probe.exe", probe_); }
+  void SetUp() override { fs::copy_file(TestProgramFolder() / L"test_probe.exe", probe_); }
 
   // Runs the probe as a starter (command "launch" or "relaunch") that starts a copy of itself and ends.
   ProcessOutput RunStarter(const std::wstring& command, const std::wstring& text) {
@@ -101,7 +90,7 @@ class LaunchTest : public ::testing::Test {
 
 TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInTheProgramsFolder) {
   // The folder ends at the last separator, a slash here; an empty text keeps the space after the quote.
-  const std::wstring program = folder_.Path().wstring() + L"/launch_probe.exe";
+  const std::wstring program = folder_.Path().wstring() + L"/test_probe.exe";
   for (const auto& [name, launch] : kLaunchFunctions) {
     for (const std::wstring text : {L"alpha \"two words\" \"\" -x=\\\"q\\\"  double  ", L""}) {
       SCOPED_TRACE(name);
@@ -118,7 +107,7 @@ TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInThePrograms
 
 TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
   // Found through the current folder, the second place the system searches.
-  const std::wstring bareName = L"bare_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const std::wstring bareName = L"bare_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
   const fs::path current = folder_.Path() / L"current \u5b89\u88c5";
   fs::create_directories(current);
   fs::copy_file(probe_, current / bareName);
@@ -133,7 +122,7 @@ TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
 
 TEST_F(LaunchTest, ProgramAtTheRootOfADriveStartsInThatRoot) {
   // "C:" alone would mean the caller's current folder on drive C, here C:\windows.
-  const fs::path atRoot = L"C:\\quillon_launch_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const fs::path atRoot = L"C:\\quillon_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
   fs::copy_file(probe_, atRoot, fs::copy_options::overwrite_existing);
   {
     ScopedCurrentFolder current(L"C:\\windows");
@@ -232,20 +221,20 @@ std::string RelaunchLogLine(const std::string& processId) {
 TEST_F(LaunchTest, UpgradeRelaunchStartsItselfWithUpdateAppendedAndLogsTheNewProcessId) {
   // An empty text keeps the leading space of " -update" after the space that follows the program.
   const std::pair<std::wstring, std::wstring> cases[] = {{L"child \"x y\"", L"child \"x y\" -update"},
-                                                          {L"", L" -update"}};
+                                                         {L"", L" -update"}};
   for (const auto& [text, tail] : cases) {
     SCOPED_TRACE(WideToUtf8(text));
     const ProcessOutput starter = RunStarter(L"relaunch", text);
     Report report = AwaitReport(reportPath_);
     EXPECT_EQ(report["command"], WideToUtf8(L"\"" + probe_.wstring() + L"\" " + tail));
-    EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
+    EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
   }
 }
 
 TEST_F(LaunchTest, FailedUpgradeRelaunchLogsTheFailureValue) {
   // The probe renames its own file first, so its recorded path no longer names a program.
   const ProcessOutput starter = RunStarter(L"relaunch-moved", L"x");
-  EXPECT_EQ(Lines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
+  EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
 }
 
 TEST(UpgradeMarker, OnlyAFileAtTheMarkerPathCounts) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
@@ -27,7 +28,7 @@ TEST(ExecutableQueries, ProductVersionComesFromTheVersionResource) {
 }
 
 TEST(ExecutableQueries, ProgramWithoutVersionResourceHasEmptyVersion) {
-  const ProcessOutput probe = RunProcess(L"\"" + (TestProgramFolder() / L"app_probe.exe").wstring() + L"\" version");
+  const ProcessOutput probe = RunProcess(L"\"" + (TestProgramFolder() / L"test_probe.exe").wstring() + L"\" version");
   ASSERT_TRUE(probe.started);
   EXPECT_EQ(probe.standardOutput, "[]\r\n");  // the console writes Windows line ends
 }
@@ -53,25 +54,19 @@ TEST(TempDirectory, MissingFolderIsReturnedAsTheSystemGaveIt) {
   EXPECT_EQ(GetTempDirectory(), L"C:\\NoSuchQuillonFolder\\Sub\\");
 }
 
-TEST(MachineGuid, ReadFromThe64BitView) {
-  MachineGuidOverride guid;
-  ASSERT_TRUE(guid.Ready());
-  guid.Set(L"0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0");
-  EXPECT_EQ(GetMachineGuid(), L"0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0");
-}
-
-TEST(MachineGuid, MissingValueGivesThirtyTwoZeros) {
-  MachineGuidOverride guid;
-  ASSERT_TRUE(guid.Ready());
-  guid.Remove();
-  EXPECT_EQ(GetMachineGuid(), std::wstring(32, L'0'));
-}
-
-TEST(MachineGuid, ValueLongerThanTheBufferGivesThirtyTwoZeros) {
-  MachineGuidOverride guid;
-  ASSERT_TRUE(guid.Ready());
-  guid.Set(std::wstring(200, L'a'));
-  EXPECT_EQ(GetMachineGuid(), std::wstring(32, L'0'));
+// Read from the 64-bit view; a missing value or one longer than the buffer gives thirty-two zeros.
+TEST(MachineGuid, ReadFromThe64BitViewElseZeros) {
+  const std::wstring zeros(32, L'0');
+  const std::pair<std::optional<std::wstring>, std::wstring> cases[] = {
+      {L"0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0", L"0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0"},
+      {std::nullopt, zeros},
+      {std::wstring(200, L'a'), zeros}};
+  for (const auto& [value, expected] : cases) {
+    MachineGuidOverride guid;
+    ASSERT_TRUE(guid.Ready());
+    value ? guid.Set(*value) : guid.Remove();
+    EXPECT_EQ(GetMachineGuid(), expected) << (value ? value->size() : 0);
+  }
 }
 
 }  // namespace

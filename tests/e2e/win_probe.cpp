@@ -7,7 +7,8 @@
 //   close CLASS                       asks the window to close (WM_CLOSE)
 //   link FILE.lnk                     the link's target, arguments and working folder, one per line
 //   reg SUBKEY                        the text values of an HKLM key in this 32-bit program's view, name=value
-//   crash PID                         starts a thread at address 1 in that process: an access violation
+//   crash PID                         starts a thread at address 1 in that process (an access violation),
+//                                     waits up to 60 s for the process to end and prints "exit=CODE" (hex)
 //   temp                              the user's temporary folder
 //   a11y CLASS                        what a screen reader sees of the window (AccessibleObjectFromWindow):
 //                                     one line for the window, then one per child: id, name, role, state,
@@ -277,7 +278,14 @@ int Crash(DWORD processId) {
   // Address 1 lies in the never-mapped first page: the new thread faults on its first instruction.
   HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr,
                                        0, nullptr);
-  const int status = thread != nullptr ? 0 : 1;
+  int status = 1;
+  DWORD exitCode = 0;
+  // The exit code as Windows keeps it, all 32 bits: the Unix side only sees the lowest byte.
+  if (thread != nullptr && ::WaitForSingleObject(process, 60000) == WAIT_OBJECT_0 &&
+      ::GetExitCodeProcess(process, &exitCode)) {
+    std::printf("exit=%08lx\n", exitCode);
+    status = 0;
+  }
   if (thread != nullptr) ::CloseHandle(thread);
   ::CloseHandle(process);
   return status;

@@ -15,34 +15,31 @@ FolderProblem ProblemOf(const std::wstring& text) { return CheckInstallFolder(te
 
 }  // namespace
 
-TEST(InstallFolderCheck, TextsThatWouldUnpackSomewhereElseAreRefused) {
-  EXPECT_EQ(ProblemOf(L""), FolderProblem::kEmpty);
-  EXPECT_EQ(ProblemOf(L"  \t "), FolderProblem::kEmpty);
-  // Relative to the process's current folder, or to a drive's current folder.
-  EXPECT_EQ(ProblemOf(L"Quillon"), FolderProblem::kNotAbsolute);
-  EXPECT_EQ(ProblemOf(L"vexor\\Quillon"), FolderProblem::kNotAbsolute);
-  EXPECT_EQ(ProblemOf(L"C:Quillon"), FolderProblem::kNotAbsolute);
-  EXPECT_EQ(ProblemOf(L"\\Quillon"), FolderProblem::kNotAbsolute);
-  EXPECT_EQ(ProblemOf(L".\\Quillon"), FolderProblem::kNotAbsolute);
-}
-
-TEST(InstallFolderCheck, RootsAreRefusedBecauseTheSwapWouldMoveThem) {
-  EXPECT_EQ(ProblemOf(L"C:\\"), FolderProblem::kRoot);
-  EXPECT_EQ(ProblemOf(L"C:\\\\\\"), FolderProblem::kRoot);
-  EXPECT_EQ(ProblemOf(L"\\\\server\\share"), FolderProblem::kRoot);
-  EXPECT_EQ(ProblemOf(L"\\\\server\\share\\"), FolderProblem::kRoot);
-}
-
-TEST(InstallFolderCheck, NamesNoFolderCanHaveAreRefused) {
-  EXPECT_EQ(ProblemOf(L"C:\\Apps|Tools\\Quillon"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\Qu?llon"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\a:b"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\<Quillon>"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\CON\\Quillon"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\nul.txt"), FolderProblem::kInvalidName);
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\com1"), FolderProblem::kInvalidName);
-  // Names that merely start like a device are ordinary.
-  EXPECT_EQ(ProblemOf(L"C:\\Apps\\Console\\Quillon"), FolderProblem::kNone);
+// Texts that would unpack somewhere else (blank; relative to the current folder or to a drive's current
+// folder), roots (the swap would move them) and names no folder can have are refused.
+TEST(InstallFolderCheck, TextsThatCannotTakeAnInstallationAreRefused) {
+  const std::pair<const wchar_t*, FolderProblem> cases[] = {
+      {L"", FolderProblem::kEmpty},
+      {L"  \t ", FolderProblem::kEmpty},
+      {L"Quillon", FolderProblem::kNotAbsolute},
+      {L"vexor\\Quillon", FolderProblem::kNotAbsolute},
+      {L"C:Quillon", FolderProblem::kNotAbsolute},
+      {L"\\Quillon", FolderProblem::kNotAbsolute},
+      {L".\\Quillon", FolderProblem::kNotAbsolute},
+      {L"C:\\", FolderProblem::kRoot},
+      {L"C:\\\\\\", FolderProblem::kRoot},
+      {L"\\\\server\\share", FolderProblem::kRoot},
+      {L"\\\\server\\share\\", FolderProblem::kRoot},
+      {L"C:\\Apps|Tools\\Quillon", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\Qu?llon", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\a:b", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\<Quillon>", FolderProblem::kInvalidName},
+      {L"C:\\CON\\Quillon", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\nul.txt", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\com1", FolderProblem::kInvalidName},
+      {L"C:\\Apps\\Console\\Quillon", FolderProblem::kNone},  // merely starts like a device
+  };
+  for (const auto& [text, problem] : cases) EXPECT_EQ(ProblemOf(text), problem) << text;
 }
 
 TEST(InstallFolderCheck, AMissingDriveOrAFileOnTheWayIsRefused) {
@@ -72,7 +69,6 @@ TEST(InstallFolderCheck, UsableFoldersComeBackWithoutBlanksAndTrailingSeparators
   check = CheckInstallFolder(existing);
   EXPECT_EQ(check.problem, FolderProblem::kNone);
   EXPECT_EQ(check.folder, existing);
-
 }
 
 // The checks that follow (whose folder it is, what the swap moves) must see the folder Windows would use,
@@ -127,8 +123,8 @@ TEST(FolderOwnership, OnlyMissingEmptyOrOurFoldersMayBeReplaced) {
     const wchar_t* name;
     FolderState state;
   } cases[] = {
-      {L"missing", FolderState::kMissing},      {L"empty", FolderState::kEmpty},
-      {L"marked", FolderState::kInstallation},  {L"registered", FolderState::kInstallation},
+      {L"missing", FolderState::kMissing},       {L"empty", FolderState::kEmpty},
+      {L"marked", FolderState::kInstallation},   {L"registered", FolderState::kInstallation},
       {L"launcher only", FolderState::kForeign}, {L"users", FolderState::kForeign},
       {L"a file", FolderState::kForeign},
   };

@@ -41,12 +41,6 @@ constexpr uint16_t kHostilePayload = 132;
 constexpr uint16_t kEmptyArchive = 133;
 constexpr uint16_t kNoSuchResource = 199;
 
-fs::path ShellFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
-  return buffer;
-}
-
 // Relative path ("/" separators, folders ending in "/") → content, "" for folders.
 std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
   std::map<std::wstring, std::string> tree;
@@ -118,8 +112,7 @@ class InstallWorkerTest : public ::testing::Test {
     Finish();
   }
   void InstallWithMove(uint16_t resourceId, MoveDirectoryFunction move) {
-    std::thread([this, resourceId, move] { RunInstallWorker(engine_, resourceId, engine_.installDir, move); })
-        .detach();
+    std::thread([this, resourceId, move] { RunInstallWorker(engine_, resourceId, engine_.installDir, move); }).detach();
     Finish();
   }
   void Finish() {
@@ -147,7 +140,8 @@ class InstallWorkerTest : public ::testing::Test {
   }
   std::string Marker() const { return ReadFileBytes(installDir_ / L"marker.txt"); }
   bool NoSiblingsLeft() const {
-    return !fs::exists(installDir_.wstring() + L"_tmp_installing") && !fs::exists(installDir_.wstring() + L"_old_backup");
+    return !fs::exists(installDir_.wstring() + L"_tmp_installing") &&
+           !fs::exists(installDir_.wstring() + L"_old_backup");
   }
 
   TempFolder base_{L"worker"};
@@ -313,7 +307,8 @@ TEST_F(InstallWorkerTest, FoldersThatAreNotOursAreLeftAlone) {
 // Texts that name a folder other than they show are refused by the worker as by the window.
 TEST_F(InstallWorkerTest, FolderTextsThatAreNotNormalAreRefused) {
   const std::wstring base = installDir_.wstring();
-  for (const std::wstring& text : {base + L"\\..\\Quillon", base + L"/", base + L"\\.", base + L".", std::wstring(L"Quillon")}) {
+  for (const std::wstring& text :
+       {base + L"\\..\\Quillon", base + L"/", base + L"\\.", base + L".", std::wstring(L"Quillon")}) {
     collector_.failed = 0;
     engine_.installDir = text;
     Install();

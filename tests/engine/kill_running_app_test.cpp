@@ -1,4 +1,4 @@
-// Real processes under the application's names (copies of sleeper.exe) are started and swept.
+// Real processes under the application's names (copies of the test probe) are started and swept.
 #include "engine/kill_running_app.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<std::wstring> kApplicationNames = {L"quillon_launcher.exe", L"quillon.exe",
-                                                     L"quillon_crosshair.exe", L"crashpad_handler.exe"};
+const std::vector<std::wstring> kApplicationNames = {L"quillon_launcher.exe", L"quillon.exe", L"quillon_crosshair.exe",
+                                                     L"crashpad_handler.exe"};
 
 class KillRunningAppTest : public ::testing::Test {
  protected:

@@ -55,9 +55,7 @@ LRESULT CALLBACK ProgressCollector::Procedure(HWND window, UINT message, WPARAM 
       delete name;
       return 0;
     }
-    case WM_INSTALL_SUCCEEDED:
-      ++self->succeeded;
-      return 0;
+    case WM_INSTALL_SUCCEEDED: ++self->succeeded; return 0;
     case WM_INSTALL_FAILED: {
       ++self->failed;
       const std::unique_ptr<InstallFailure> details(reinterpret_cast<InstallFailure*>(lParam));
@@ -65,7 +63,6 @@ LRESULT CALLBACK ProgressCollector::Procedure(HWND window, UINT message, WPARAM 
       self->failure.cause = static_cast<FailureCause>(wParam);
       return 0;
     }
-    default:
-      return ::DefWindowProcW(window, message, wParam, lParam);
+    default: return ::DefWindowProcW(window, message, wParam, lParam);
   }
 }

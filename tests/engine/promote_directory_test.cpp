@@ -24,7 +24,7 @@ using spdlog::level::info;
 // What the scripted move does with moves of one source folder; other moves are real.
 struct MoveScript {
   fs::path failingSource;
-  int failures = 0;             // this many calls fail, later ones are real
+  int failures = 0;  // this many calls fail, later ones are real
   DWORD error = ERROR_ACCESS_DENIED;
   std::vector<ULONGLONG> calls;  // GetTickCount64 of each call for failingSource
 } script;

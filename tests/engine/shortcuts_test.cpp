@@ -19,12 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using spdlog::level::err;
 
-fs::path ShellFolder(int csidl) {
-  wchar_t buffer[MAX_PATH] = {};
-  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
-  return buffer;
-}
-
 fs::path MakeFile(const fs::path& file) {
   fs::create_directories(file.parent_path());
   std::ofstream(file) << "program";

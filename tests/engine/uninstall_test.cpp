@@ -59,9 +59,8 @@ TEST(RemoveRecordedFiles, OnlyTheUsersFilesAndTheirFoldersStay) {
   EXPECT_TRUE(outcome.filesInUse.empty());
   EXPECT_EQ(std::set<std::wstring>(outcome.keptFolders.begin(), outcome.keptFolders.end()),
             (std::set<std::wstring>{L"resources", L"resources\\locale"}));
-  EXPECT_EQ(TreeOf(root), (std::set<std::string>{"projects/", "projects/draft.txt", "resources/",
-                                                 "resources/locale/", "resources/locale/my_words.txt",
-                                                 "unins000.exe"}));
+  EXPECT_EQ(TreeOf(root), (std::set<std::string>{"projects/", "projects/draft.txt", "resources/", "resources/locale/",
+                                                 "resources/locale/my_words.txt", "unins000.exe"}));
 }
 
 TEST(RemoveRecordedFiles, AnInstallationWithoutTheUsersFilesGoesAsAWhole) {
@@ -75,11 +74,11 @@ TEST(RemoveRecordedFiles, AnInstallationWithoutTheUsersFilesGoesAsAWhole) {
 TEST(RemoveRecordedFiles, AFileInUseKeepsTheRecordAndTheMarkerForAnotherRun) {
   const TempFolder temp(L"uninstall");
   const fs::path root = MakeInstallation(temp.Path());
-  UniqueFileHandle held(::CreateFileW((root / "quillon_launcher.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
+  UniqueFileHandle held(::CreateFileW((root / "quillon_launcher.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(held);
   const RemovalOutcome outcome = RemoveRecordedFiles(root.wstring(), *ReadInstallRecord(root.wstring()));
   EXPECT_EQ(outcome.filesInUse, std::vector<std::wstring>{L"quillon_launcher.exe"});
-  EXPECT_EQ(TreeOf(root), (std::set<std::string>{"quillon_launcher.exe", "quillon_installed_files.txt",
-                                                 "quillon_installation.ini"}));
+  EXPECT_EQ(TreeOf(root),
+            (std::set<std::string>{"quillon_launcher.exe", "quillon_installed_files.txt", "quillon_installation.ini"}));
 }

@@ -44,6 +44,17 @@ ProcessOutput RunProcess(const std::wstring& commandLine, unsigned long timeoutM
   return output;
 }
 
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r' ? 1 : 0)));
+    start = end + 1;
+  }
+  return lines;
+}
+
 ScopedEnvironment::ScopedEnvironment(std::wstring name, const std::wstring& value) : name_(std::move(name)) {
   wchar_t buffer[32768];
   const DWORD length = ::GetEnvironmentVariableW(name_.c_str(), buffer, 32768);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct ProcessOutput {
   unsigned long exitCode = 0xFFFFFFFF;
@@ -10,6 +11,9 @@ struct ProcessOutput {
 };
 
 ProcessOutput RunProcess(const std::wstring& commandLine, unsigned long timeoutMs = 60000);
+
+// The lines of a program's output or a file, without their Windows line ends.
+std::vector<std::string> SplitLines(const std::string& text);
 
 // Sets an environment variable of this process (children inherit it) and restores it afterwards.
 class ScopedEnvironment {

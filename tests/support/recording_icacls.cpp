@@ -10,7 +10,7 @@ RecordingIcacls::RecordingIcacls(Placement placement)
     : placement_(placement),
       previousDirectory_(fs::current_path()),
       recordVariable_(L"QUILLON_ICACLS_RECORD", (folder_.Path() / L"record.txt").wstring()) {
-  fs::copy_file(TestProgramFolder() / L"icacls_recorder.exe", program_);
+  fs::copy_file(TestProgramFolder() / L"test_probe.exe", program_);
   if (placement_ == Placement::kNamedToTheEngine) {
     SetIcaclsProgramForTests(program_.wstring());
   } else {

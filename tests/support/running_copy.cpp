@@ -23,8 +23,8 @@ bool IsListed(DWORD processId, const std::wstring& name) {
 
 RunningCopy::RunningCopy(const std::filesystem::path& program) {
   std::filesystem::create_directories(program.parent_path());
-  std::filesystem::copy_file(TestProgramFolder() / L"sleeper.exe", program);
-  std::wstring commandLine = L"\"" + program.wstring() + L"\" 60000";
+  std::filesystem::copy_file(TestProgramFolder() / L"test_probe.exe", program);
+  std::wstring commandLine = L"\"" + program.wstring() + L"\" sleep";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};

@@ -1,4 +1,4 @@
-// A running copy of sleeper.exe under a chosen path, standing in for a running program of that name.
+// A running copy of the test probe under a chosen path, standing in for a running program of that name.
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 class RunningCopy {
  public:
-  // Copies sleeper.exe to program, starts it (it sleeps 60 s) and waits until the process list shows it
+  // Copies the probe to program, starts it (it sleeps 60 s) and waits until the process list shows it
   // under its file name.
   explicit RunningCopy(const std::filesystem::path& program);
   RunningCopy(const RunningCopy&) = delete;

@@ -7,6 +7,12 @@
 
 #include "app/unique_resource.h"
 
+std::filesystem::path ShellFolder(int csidl) {
+  wchar_t buffer[MAX_PATH] = {};
+  ::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer);
+  return buffer;
+}
+
 ShellLinkFields ReadShellLink(const std::filesystem::path& link) {
   ShellLinkFields fields;
   const HRESULT com = ::CoInitialize(nullptr);

@@ -14,3 +14,6 @@ struct ShellLinkFields {
 };
 
 ShellLinkFields ReadShellLink(const std::filesystem::path& link);
+
+// A folder of the shell by its CSIDL (CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS...).
+std::filesystem::path ShellFolder(int csidl);

@@ -11,8 +11,8 @@ TempFolder::TempFolder(const std::wstring& label) {
   static std::atomic<unsigned> counter{0};
   wchar_t temp[MAX_PATH] = {};
   ::GetTempPathW(MAX_PATH, temp);
-  const std::wstring name = L"qt-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(counter.fetch_add(1)) + L"-" + label;
+  const std::wstring name =
+      L"qt-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(counter.fetch_add(1)) + L"-" + label;
   path_ = std::filesystem::path(temp) / name;
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);

@@ -63,8 +63,8 @@ TEST_F(AsyncHttpsClientTest, ResponsesReachOnSuccessWhateverTheirStatusAndSize) 
     test_server::Reset(answer.mode);
     CallbackRecorder recorder;
     AsyncHttpsClient client;
-    ASSERT_TRUE(client.SendRequest(test_server::kHost, kProbePath, {{"probe", 1}}, recorder.OnSuccess(),
-                                   recorder.OnError()));
+    ASSERT_TRUE(
+        client.SendRequest(test_server::kHost, kProbePath, {{"probe", 1}}, recorder.OnSuccess(), recorder.OnError()));
     ASSERT_TRUE(recorder.WaitForCalls(1, kAnswerWait));
     ASSERT_EQ(recorder.Successes().size(), 1u);
     EXPECT_EQ(recorder.Successes()[0].size(), answer.expected.size());
@@ -77,12 +77,9 @@ TEST_F(AsyncHttpsClientTest, ResponsesReachOnSuccessWhateverTheirStatusAndSize) 
 TEST_F(AsyncHttpsClientTest, RefusedConnectionEndsInOnErrorAndLeavesNothingPending) {
   CapturedLog log;
   AsyncHttpsClient client;
-  const auto started = std::chrono::steady_clock::now();
   ASSERT_TRUE(client.SendRequest(test_server::kRefusingHost, kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
                                  recorder_.OnError()));
-  ASSERT_TRUE(recorder_.WaitForCalls(1, 2 * std::chrono::milliseconds(AsyncHttpsClient::kTimeoutMs)));
-  EXPECT_LT(std::chrono::steady_clock::now() - started,
-            std::chrono::milliseconds(AsyncHttpsClient::kTimeoutMs) + 1s);
+  ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
   EXPECT_EQ(recorder_.Errors(), std::vector<DWORD>{ERROR_WINHTTP_CANNOT_CONNECT});
   EXPECT_TRUE(recorder_.Successes().empty());
 
@@ -95,8 +92,7 @@ TEST_F(AsyncHttpsClientTest, RefusedConnectionEndsInOnErrorAndLeavesNothingPendi
 TEST_F(AsyncHttpsClientTest, CertificateForAnotherNameIsRefused) {
   // The same server reached by its address: the certificate names "localhost" only.
   AsyncHttpsClient client;
-  ASSERT_TRUE(client.SendRequest(L"127.0.0.1", kProbePath, {{"probe", 1}}, recorder_.OnSuccess(),
-                                 recorder_.OnError()));
+  ASSERT_TRUE(client.SendRequest(L"127.0.0.1", kProbePath, {{"probe", 1}}, recorder_.OnSuccess(), recorder_.OnError()));
   ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
   ASSERT_EQ(recorder_.Errors().size(), 1u);
   // Windows names the mismatch itself; Wine reports it as a failed secure channel.
@@ -116,10 +112,8 @@ TEST_F(AsyncHttpsClientTest, ShutdownWithNothingPendingLogsNothingAndRefusesLate
   ASSERT_TRUE(recorder_.WaitForCalls(1, kAnswerWait));
   ASSERT_TRUE(WaitForContextsFreed(2s));
 
-  const auto started = std::chrono::steady_clock::now();
   client.Shutdown();
   client.Shutdown();  // the second call finds the session closed already
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 500ms);
   EXPECT_TRUE(log.Lines().empty());
 
   const long createdBefore = GetRequestContextCounters().created.load();
@@ -137,18 +131,14 @@ TEST_F(AsyncHttpsClientTest, ShutdownWaitsForARequestThatEndsInTime) {
   AsyncHttpsClient client;
   ASSERT_TRUE(Send(client));
   ASSERT_TRUE(test_server::WaitForRequests(1, kAnswerWait));
-  // Let the answer go once Shutdown is waiting; the held answer then ends with an empty body.
-  std::thread release([] {
-    std::this_thread::sleep_for(1500ms);
+  // Let the answer go once Shutdown is waiting (its first line is logged); the held answer then ends with an
+  // empty body.
+  std::thread release([&log] {
+    for (int i = 0; i < 1500 && log.Lines().empty(); ++i) std::this_thread::sleep_for(10ms);
     test_server::SetMode("200");
   });
-  const auto started = std::chrono::steady_clock::now();
   client.Shutdown();
-  const auto waited = std::chrono::steady_clock::now() - started;
   release.join();
-
-  EXPECT_GE(waited, 1000ms);
-  EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs));
   EXPECT_EQ(recorder_.Successes(), std::vector<std::string>{""});
   const std::vector<LogLine> lines = log.Lines();
   ASSERT_EQ(lines.size(), 2u);
@@ -164,13 +154,8 @@ TEST_F(AsyncHttpsClientTest, ShutdownGivesUpOnARequestThatNeverAnswers) {
   CapturedLog log;
   AsyncHttpsClient client;
   ASSERT_TRUE(Send(client));
-  const auto started = std::chrono::steady_clock::now();
   client.Shutdown();
   client.Shutdown();  // as the destructor does at process exit: the five seconds are spent already
-  const auto waited = std::chrono::steady_clock::now() - started;
-
-  EXPECT_GE(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) - 50ms);
-  EXPECT_LT(waited, std::chrono::milliseconds(AsyncHttpsClient::kShutdownWaitMs) + 2s);
   const std::vector<LogLine> lines = log.Lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].level, spdlog::level::info);

@@ -44,8 +44,8 @@ int RemoveTestAuthorities(HCERTSTORE store) {
   int removed = 0;
   for (;;) {
     // Deleting frees the context, so each search starts over.
-    PCCERT_CONTEXT found = ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W,
-                                                        kTestCaName, nullptr);
+    PCCERT_CONTEXT found =
+        ::CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SUBJECT_STR_W, kTestCaName, nullptr);
     if (found == nullptr) return removed;
     if (!::CertDeleteCertificateFromStore(found)) {
       std::fprintf(stderr, "cannot remove a test authority: error %lu\n", ::GetLastError());
