@@ -4,9 +4,9 @@
 #   scripts/fuzz.sh replay            build, then replay every committed corpus file and crash reproducer
 #   scripts/fuzz.sh run [NAME...]     build, then fuzz each harness (all by default) for FUZZ_SECONDS
 #                                     (default 60), one after another, at low priority
-# A run starts from a copy of fuzz/corpus/NAME, writes crash reproducers to build-fuzz/artifacts/NAME/,
-# prints fuzz_NAME_execs=N and fuzz_NAME_crashes=N, and adds a line to FUZZ_TALLY (default
-# build-fuzz/tally.tsv): date, harness, executions, crashes.
+# A run grows build-fuzz/work/NAME (first a copy of fuzz/corpus/NAME), writes crash reproducers to
+# build-fuzz/artifacts/NAME/, prints fuzz_NAME_execs=N and fuzz_NAME_crashes=N, and adds a line to
+# FUZZ_TALLY (default build-fuzz/tally.tsv): date, harness, executions, crashes.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
@@ -14,12 +14,12 @@ seconds=${FUZZ_SECONDS:-60}
 tally=${FUZZ_TALLY:-$build/tally.tsv}
 harnesses=(markup zip draw_info attribute_text image html_text layout entry_name)
 
-# Each harness reads inputs of the size its parser meets in a skin, not more: small inputs run fast.
+# Inputs stay small: every construct of each grammar fits, and small inputs run fast.
 max_len() {
   case $1 in
-    markup) echo 2048 ;;
-    zip | image) echo 4096 ;;
-    *) echo 1024 ;;
+    markup | draw_info) echo 512 ;;
+    zip | image) echo 1024 ;;
+    *) echo 256 ;;
   esac
 }
 
@@ -30,8 +30,10 @@ build_harnesses() {
 
 run_one() {
   local name=$1 work="$build/work/$name" artifacts="$build/artifacts/$name/"
-  rm -rf "$work" && mkdir -p "$work" "$artifacts"
-  cp "$root/fuzz/corpus/$name/"* "$work/" 2>/dev/null
+  if [ ! -d "$work" ]; then
+    mkdir -p "$work" && cp "$root/fuzz/corpus/$name/"* "$work/"
+  fi
+  mkdir -p "$artifacts"
   local before log="$build/$name.log"
   before=$(find "$artifacts" -type f | wc -l)
   nice -n 10 "$build/fuzz_$name" "$work" -max_total_time="$seconds" -max_len="$(max_len "$name")" \

@@ -11,6 +11,8 @@ packages=(
   fonts-wqy-microhei
   libspdlog-dev libfmt-dev nlohmann-json3-dev libstb-dev googletest
   python3 python3-pil openssl ca-certificates osslsigncode
+  # The host fuzz harnesses: clang with libFuzzer and the sanitizers' runtimes, built as 32-bit programs.
+  clang libclang-rt-14-dev gcc-multilib g++-multilib lib32z1-dev
 )
 
 missing=()

@@ -16,8 +16,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The host-built fuzz harnesses replay their committed corpora and crash reproducers first (seconds, no
+# Wine); a failure there fails the run as a failing test does.
+bash "$here/fuzz.sh" replay
+replay_status=$?
+
 start_virtual_display
 
 wine_prefix_ensure || exit 1
 wineserver -p
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
+status=$?
+[ "$replay_status" -eq 0 ] || status=1
+exit "$status"
