@@ -10,7 +10,10 @@ namespace {
 // the pixel limit can need.
 thread_local size_t decoderAllocationLimit = 0;
 
-void* DecoderMalloc(size_t size) { return size <= decoderAllocationLimit ? std::malloc(size) : nullptr; }
+// Zeroed: a JPEG whose scan names a Huffman table that no segment defined is decoded with that table as
+// the decoder found it in memory, and garbage there leads its lookups outside the table. A zeroed table
+// decodes every code as symbol 0.
+void* DecoderMalloc(size_t size) { return size <= decoderAllocationLimit ? std::calloc(1, size) : nullptr; }
 void* DecoderRealloc(void* block, size_t size) {
   return size <= decoderAllocationLimit ? std::realloc(block, size) : nullptr;
 }
