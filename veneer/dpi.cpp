@@ -22,7 +22,9 @@ int CDPI::GetScale() const {
 namespace {
 
 // Scaled values that leave the int range stop at its ends instead of wrapping around.
-int ToInt(long long value) { return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(value, INT_MAX))); }
+int ToInt(long long value) {
+  return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(value, INT_MAX)));
+}
 
 }  // namespace
 
@@ -41,7 +43,8 @@ RECT CDPI::Scale(const RECT& rc) const {
   const long long top = Scale(static_cast<int>(rc.top));
   const int width = ToInt(static_cast<long long>(rc.right) - rc.left);
   const int height = ToInt(static_cast<long long>(rc.bottom) - rc.top);
-  return MakeRect(static_cast<int>(left), static_cast<int>(top), ToInt(left + Scale(width)), ToInt(top + Scale(height)));
+  return MakeRect(static_cast<int>(left), static_cast<int>(top), ToInt(left + Scale(width)),
+                  ToInt(top + Scale(height)));
 }
 
 }  // namespace Veneer

@@ -36,7 +36,9 @@ inline SIZE MakeSize(long cx, long cy) {
 // Coordinates stay within +-2^24 pixels, far beyond any screen, so that sums and differences of a few of
 // them never leave the 32-bit range. Code that takes rectangles from skins clamps them to this first.
 constexpr long kMaxCoordinate = 1L << 24;
-inline long ClampCoordinate(long v) { return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v; }
+inline long ClampCoordinate(long v) {
+  return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v;
+}
 inline RECT ClampCoordinates(const RECT& rc) {
   return MakeRect(ClampCoordinate(rc.left), ClampCoordinate(rc.top), ClampCoordinate(rc.right),
                   ClampCoordinate(rc.bottom));

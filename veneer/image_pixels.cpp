@@ -120,11 +120,14 @@ bool DecodeImagePixels(const uint8_t* bytes, size_t size, uint32_t mask, uint64_
   int channels = 0;
   // 16 bytes per pixel covers the largest intermediate buffer of any format (16-bit RGBA rows with their
   // filter bytes); the encoded bytes themselves are copied at most twice over.
-  SetImageDecoderAllocationLimit(static_cast<size_t>(std::min<uint64_t>(maxPixels * 16 + 2 * size + (1u << 20), SIZE_MAX / 2)));
+  const uint64_t allocationLimit = maxPixels * 16 + 2 * static_cast<uint64_t>(size) + (1u << 20);
+  SetImageDecoderAllocationLimit(static_cast<size_t>(std::min<uint64_t>(allocationLimit, SIZE_MAX / 2)));
   MemoryReader reader{bytes, size, 0};
-  if (!stbi_info_from_callbacks(&kCallbacks, &reader, &width, &height, &channels) ||
-      !WithinLimit(width, height, maxPixels))
-    return false;
+  if (!stbi_info_from_callbacks(&kCallbacks, &reader, &width, &height, &channels)) return false;
+  // A top-down BMP reports its height negative here; the decoder turns it around when loading.
+  const uint64_t declaredPixels = static_cast<uint64_t>(std::llabs(static_cast<long long>(width))) *
+                                  static_cast<uint64_t>(std::llabs(static_cast<long long>(height)));
+  if (declaredPixels == 0 || declaredPixels > maxPixels) return false;
   reader.position = 0;
   stbi_uc* rgba = stbi_load_from_callbacks(&kCallbacks, &reader, &width, &height, &channels, 4);
   if (rgba == nullptr) return false;

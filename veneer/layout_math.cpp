@@ -28,8 +28,11 @@ struct Axis {
     return vertical ? MakeSize(ToLong(cross), ToLong(main)) : MakeSize(ToLong(main), ToLong(cross));
   }
   RECT Rect(Coord mainStart, Coord crossStart, Coord main, Coord cross) const {
-    return vertical ? MakeRect(ToLong(crossStart), ToLong(mainStart), ToLong(crossStart + cross), ToLong(mainStart + main))
-                    : MakeRect(ToLong(mainStart), ToLong(crossStart), ToLong(mainStart + main), ToLong(crossStart + cross));
+    const long mainFrom = ToLong(mainStart);
+    const long mainTo = ToLong(mainStart + main);
+    const long crossFrom = ToLong(crossStart);
+    const long crossTo = ToLong(crossStart + cross);
+    return vertical ? MakeRect(crossFrom, mainFrom, crossTo, mainTo) : MakeRect(mainFrom, crossFrom, mainTo, crossTo);
   }
 };
 

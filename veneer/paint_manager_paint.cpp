@@ -208,7 +208,8 @@ void CPaintManagerUI::PaintLayeredContent(const RECT& painted, const RECT& clien
         CRenderEngine::DrawImageInfo(backgroundDc_.Get(), this, area, area, &layeredImage_);
       }
     }
-    if (backgroundBits_ != nullptr && backgroundSize_.cx == offscreenSize_.cx && backgroundSize_.cy == offscreenSize_.cy) {
+    const bool sameSize = backgroundSize_.cx == offscreenSize_.cx && backgroundSize_.cy == offscreenSize_.cy;
+    if (backgroundBits_ != nullptr && sameSize) {
       // The window takes the shape of the layered image: its alpha masks the painted content.
       for (long y = painted.top; y < painted.bottom; ++y) {
         uint32_t* row = offscreenBits_ + y * stride;

@@ -284,7 +284,8 @@ TEST_F(Builder, SkinsBeyondTheLimitsBuildNothing) {
     for (int i = 0; i < levels; ++i) text += L"</VerticalLayout>";
     return text + L"</" + root + L">";
   };
-  std::wofstream(skins.Path() / L"self.xml") << LR"(<Row><VerticalLayout><Include source="self.xml"/></VerticalLayout></Row>)";
+  std::wofstream(skins.Path() / L"self.xml")
+      << LR"(<Row><VerticalLayout><Include source="self.xml"/></VerticalLayout></Row>)";
   std::wofstream(skins.Path() / L"row.xml") << LR"(<Row><Control/></Row>)";
   std::wofstream(skins.Path() / L"deep.xml") << nested(L"Row", 200, L"<Control/>");
   CPaintManagerUI::SetResourcePath(skins.Path().wstring().c_str());
