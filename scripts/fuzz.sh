@@ -17,8 +17,8 @@ harnesses=(markup zip draw_info attribute_text image html_text layout entry_name
 # Inputs stay small: every construct of each grammar fits, and small inputs run fast.
 max_len() {
   case $1 in
-    markup | draw_info) echo 512 ;;
-    zip | image) echo 1024 ;;
+    markup | draw_info | image) echo 512 ;;
+    zip) echo 1024 ;;
     *) echo 256 ;;
   esac
 }
