@@ -2,6 +2,7 @@
 #   make run     build, then run the most complete installer flow under Wine
 #   make test    build, then run every test under Wine
 #   make bench   build, then run the benchmarks
+#   make fuzz    fuzz every parser of outside input on the host, FUZZ_SECONDS (default 60) each (fuzz/README.md)
 #   make installer APP_DIR=DIR | PAYLOAD=FILE    build bin/ for another application tree
 #     SIGN_PKCS12=FILE SIGN_PASSWORD_FILE=FILE [SIGN_TIMESTAMP_URL=URL]    and sign it (Authenticode)
 #   make reproducible-check   build QuillonSetup.exe twice from two copies of the tree and compare the bytes
@@ -24,7 +25,7 @@ SETTINGS = -DQUILLON_APP_DIR="$(abspath $(APP_DIR))" -DQUILLON_PAYLOAD="$(if $(P
 # Release builds take their file times and signing time from the last commit unless told otherwise.
 RELEASE_EPOCH := $(or $(SOURCE_DATE_EPOCH),$(shell git log -1 --format=%ct 2>/dev/null))
 
-.PHONY: all packages deps configure build run test lint bench installer reproducible-check clean
+.PHONY: all packages deps configure build run test lint bench fuzz installer reproducible-check clean
 
 all: build
 
@@ -53,6 +54,9 @@ lint: build
 bench: build
 	@bash scripts/bench.sh "$(BUILD_DIR)"
 
+fuzz: packages
+	@bash scripts/fuzz.sh run
+
 installer: LEVEL = 19
 installer: export SOURCE_DATE_EPOCH := $(RELEASE_EPOCH)
 installer: build
@@ -62,4 +66,4 @@ reproducible-check: deps
 	@bash scripts/reproducible-check.sh $(SETTINGS)
 
 clean:
-	rm -rf $(BUILD_DIR) bin
+	rm -rf $(BUILD_DIR) bin build-fuzz

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/entry_name.h"
 #include "engine/install_engine.h"
 #include "engine/payload_decoder.h"
 #include "engine/payload_reader.h"
@@ -27,15 +28,7 @@ namespace {
 // absolute paths before writing, so the disk writer's own secure-path checks cannot be used; the
 // archive name is checked instead.
 bool IsSafeEntry(archive_entry* entry, const std::wstring& name) {
-  if (name.empty() || name.front() == L'/' || name.front() == L'\\') return false;
-  if (name.find(L':') != std::wstring::npos) return false;  // drive letters and alternate streams
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of(L"/\\", start);
-    if (end == std::wstring::npos) end = name.size();
-    if (name.compare(start, end - start, L"..") == 0) return false;
-    start = end + 1;
-  }
+  if (!IsSafeEntryName(name)) return false;
   const auto type = archive_entry_filetype(entry);
   if (type != AE_IFREG && type != AE_IFDIR) return false;
   return archive_entry_hardlink_w(entry) == nullptr && archive_entry_symlink_w(entry) == nullptr;

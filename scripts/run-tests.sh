@@ -16,6 +16,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# The host-built fuzz harnesses replay their committed corpora and crash reproducers first (seconds, no
+# Wine); a failure there fails the run as a failing test does.
+bash "$here/fuzz.sh" replay
+replay_status=$?
+
 start_virtual_display
 
 wine_prefix_ensure || exit 1
@@ -27,5 +32,6 @@ wineserver -w
 wineserver -p || { echo "error: no persistent wineserver for $WINEPREFIX" >&2; exit 1; }
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
 status=$?
+[ "$replay_status" -eq 0 ] || status=1
 python3 "$here/count-test-share.py" "$here/.."
-exit $status
+exit "$status"

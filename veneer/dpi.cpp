@@ -1,5 +1,8 @@
 #include "veneer/dpi.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace Veneer {
 
 void CDPI::SetDPI(int dpi) {
@@ -16,9 +19,18 @@ int CDPI::GetScale() const {
   }
 }
 
+namespace {
+
+// Scaled values that leave the int range stop at its ends instead of wrapping around.
+int ToInt(long long value) {
+  return static_cast<int>(std::max<long long>(INT_MIN, std::min<long long>(value, INT_MAX)));
+}
+
+}  // namespace
+
 int CDPI::Scale(int value) const {
   if (awareness_ == kUnaware) return value;
-  const int scaled = static_cast<int>(static_cast<long long>(value) * GetScale() / 100);
+  const int scaled = ToInt(static_cast<long long>(value) * GetScale() / 100);
   if (scaled == 0 && value > 0) return 1;
   if (scaled == 0 && value < 0) return -1;
   return scaled;
@@ -27,9 +39,12 @@ int CDPI::Scale(int value) const {
 SIZE CDPI::Scale(SIZE size) const { return MakeSize(Scale(size.cx), Scale(size.cy)); }
 
 RECT CDPI::Scale(const RECT& rc) const {
-  const long left = Scale(rc.left);
-  const long top = Scale(rc.top);
-  return MakeRect(left, top, left + Scale(rc.right - rc.left), top + Scale(rc.bottom - rc.top));
+  const long long left = Scale(static_cast<int>(rc.left));
+  const long long top = Scale(static_cast<int>(rc.top));
+  const int width = ToInt(static_cast<long long>(rc.right) - rc.left);
+  const int height = ToInt(static_cast<long long>(rc.bottom) - rc.top);
+  return MakeRect(static_cast<int>(left), static_cast<int>(top), ToInt(left + Scale(width)),
+                  ToInt(top + Scale(height)));
 }
 
 }  // namespace Veneer

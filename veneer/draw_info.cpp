@@ -55,7 +55,8 @@ void ApplyPair(TDrawInfo& info, const std::wstring& key, const std::wstring& val
   } else if (key == L"mask") {
     info.mask = static_cast<uint32_t>(std::wcstoul(v[0] == L'#' ? v + 1 : v, nullptr, 16));
   } else if (key == L"fade") {
-    info.fade = static_cast<int>(ParseLong(v));
+    // A constant alpha: values outside 0-255 mean fully transparent or opaque, never a wrapped byte.
+    info.fade = static_cast<int>(std::max(0L, std::min(ParseLong(v), 255L)));
   } else if (key == L"rotate") {
     info.rotate = static_cast<int>(ParseLong(v));
     info.gdiplus = true;
@@ -93,7 +94,10 @@ void TDrawInfo::Parse(const std::wstring& descriptorText, const std::wstring& mo
   }
 }
 
-RECT MakeImageDest(const RECT& item, SIZE size, const std::wstring& align, const RECT& padding) {
+RECT MakeImageDest(const RECT& itemRect, SIZE imageSize, const std::wstring& align, const RECT& paddingRect) {
+  const RECT item = ClampCoordinates(itemRect);
+  const SIZE size = ClampCoordinates(imageSize);
+  const RECT padding = ClampCoordinates(paddingRect);
   RECT dest = item;
   auto has = [&align](const wchar_t* word) { return align.find(word) != std::wstring::npos; };
   if (has(L"left")) {
@@ -122,12 +126,13 @@ RECT MakeImageDest(const RECT& item, SIZE size, const std::wstring& align, const
   return dest;
 }
 
-RECT ComputeImageDest(const RECT& item, const TDrawInfo& info, const CDPI* dpi) {
+RECT ComputeImageDest(const RECT& itemRect, const TDrawInfo& info, const CDPI* dpi) {
+  const RECT item = ClampCoordinates(itemRect);
   RECT dest = item;
   if (!IsZero(info.dest)) {
-    dest = MakeRect(item.left + info.dest.left, item.top + info.dest.top,
-                    std::min(item.right, item.left + info.dest.right),
-                    std::min(item.bottom, item.top + info.dest.bottom));
+    const RECT d = ClampCoordinates(info.dest);
+    dest = MakeRect(item.left + d.left, item.top + d.top, std::min(item.right, item.left + d.right),
+                    std::min(item.bottom, item.top + d.bottom));
   }
   if (info.size.cx >= 1 && info.size.cy >= 1) {
     const SIZE size = dpi != nullptr ? dpi->Scale(info.size) : info.size;
@@ -179,10 +184,13 @@ void AddPiece(std::vector<ImagePiece>& pieces, const RECT& paint, const RECT& de
 
 }  // namespace
 
-std::vector<ImagePiece> ComputeImagePieces(const RECT& dest, const RECT& paint, const RECT& source,
+std::vector<ImagePiece> ComputeImagePieces(const RECT& destRect, const RECT& paintRect, const RECT& sourceRect,
                                            const RECT& corners, bool hole, bool xTiled, bool yTiled) {
   std::vector<ImagePiece> pieces;
-  const RECT& c = corners;
+  const RECT dest = ClampCoordinates(destRect);
+  const RECT paint = ClampCoordinates(paintRect);
+  const RECT source = ClampCoordinates(sourceRect);
+  const RECT c = ClampCoordinates(corners);
   const RECT middleDest = MakeRect(dest.left + c.left, dest.top + c.top, dest.right - c.right, dest.bottom - c.bottom);
   const RECT middleSrc =
       MakeRect(source.left + c.left, source.top + c.top, source.right - c.right, source.bottom - c.bottom);

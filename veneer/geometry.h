@@ -33,6 +33,17 @@ inline SIZE MakeSize(long cx, long cy) {
   size.cy = cy;
   return size;
 }
+// Coordinates stay within +-2^24 pixels, far beyond any screen, so that sums and differences of a few of
+// them never leave the 32-bit range. Code that takes rectangles from skins clamps them to this first.
+constexpr long kMaxCoordinate = 1L << 24;
+inline long ClampCoordinate(long v) {
+  return v < -kMaxCoordinate ? -kMaxCoordinate : v > kMaxCoordinate ? kMaxCoordinate : v;
+}
+inline RECT ClampCoordinates(const RECT& rc) {
+  return MakeRect(ClampCoordinate(rc.left), ClampCoordinate(rc.top), ClampCoordinate(rc.right),
+                  ClampCoordinate(rc.bottom));
+}
+inline SIZE ClampCoordinates(SIZE size) { return MakeSize(ClampCoordinate(size.cx), ClampCoordinate(size.cy)); }
 inline long Width(const RECT& rc) { return rc.right - rc.left; }
 inline long Height(const RECT& rc) { return rc.bottom - rc.top; }
 inline bool IsEmpty(const RECT& rc) { return rc.right <= rc.left || rc.bottom <= rc.top; }

@@ -2,6 +2,7 @@
 // rectangle and one record per visible, non-floating child, and gets one rectangle per child back.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -29,5 +30,12 @@ LinearLayoutResult LayoutVertical(const RECT& inner, int childPadding, int child
                                   const std::vector<LayoutChild>& children);
 LinearLayoutResult LayoutHorizontal(const RECT& inner, int childPadding, int childAlign, int childVAlign,
                                     const std::vector<LayoutChild>& children);
+
+// A progress bar's range made drawable: the maximum above the minimum (at the very top of the int range
+// the minimum gives way), the value inside the range.
+void NormalizeProgressRange(int& min, int& max, int& value);
+// How much of extent part of the range [min, max] covers: part * extent / (max - min), truncated, without
+// overflow anywhere in the int range. singlePrecision computes it in float, as the fore image does.
+long ProgressExtent(int64_t part, int min, int max, long extent, bool singlePrecision);
 
 }  // namespace Veneer

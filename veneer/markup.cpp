@@ -63,6 +63,7 @@ bool CSkinMarkup::Load(const wchar_t* text) {
   Release();
   if (text == nullptr) return false;
   const size_t length = std::wcslen(text);
+  if (length > kMaxTextLength) return Fail(L"File too large", nullptr);
   auto* buffer = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
   if (buffer == nullptr) return false;
   std::memcpy(buffer, text, (length + 1) * sizeof(wchar_t));
@@ -84,9 +85,10 @@ bool CSkinMarkup::ParseBuffer(wchar_t* buffer) {
   text_ = buffer;
   errorMessage_[0] = 0;
   errorLocation_[0] = 0;
-  ReserveElement();  // record 0 is never a real element
   uint32_t pos = 0;
-  if (!Parse(pos, 0)) {
+  ReserveElement();  // record 0 is never a real element
+  if (elementCount_ == 0) SetError(L"Out of memory", nullptr);
+  if (elementCount_ == 0 || !Parse(pos, 0, 0)) {
     Release();
     return false;
   }
@@ -97,7 +99,7 @@ uint32_t CSkinMarkup::ReserveElement() {
   if (elementCount_ >= elementCapacity_) {
     const uint32_t capacity = elementCapacity_ + elementCapacity_ / 2 + 500;
     auto* grown = static_cast<Element*>(std::realloc(elements_, capacity * sizeof(Element)));
-    if (grown == nullptr) std::abort();  // out of memory while parsing a skin: nothing sensible remains
+    if (grown == nullptr) return 0;  // the caller refuses the skin; the old array is still owned
     elements_ = grown;
     elementCapacity_ = capacity;
   }
@@ -167,7 +169,7 @@ bool CSkinMarkup::ParseAttributes(uint32_t& pos) {
   }
 }
 
-bool CSkinMarkup::Parse(uint32_t& pos, uint32_t parent) {
+bool CSkinMarkup::Parse(uint32_t& pos, uint32_t parent, uint32_t depth) {
   wchar_t* t = text_;
   uint32_t previous = 0;
   SkipWhitespace(pos);
@@ -188,7 +190,9 @@ bool CSkinMarkup::Parse(uint32_t& pos, uint32_t parent) {
       continue;
     }
 
+    if (depth >= kMaxDepth) return Fail(L"Elements nested too deeply", t + pos);
     const uint32_t index = ReserveElement();
+    if (index == 0) return Fail(L"Out of memory", nullptr);
     elements_[index] = Element{pos, 0, 0, parent, 0};
     if (previous != 0) {
       elements_[previous].next = index;
@@ -223,7 +227,7 @@ bool CSkinMarkup::Parse(uint32_t& pos, uint32_t parent) {
       }
       if (t[pos] != L'<') return Fail(L"Expected end-tag start", t + pos);
       if (t[pos + 1] != L'/') {
-        if (!Parse(pos, index)) return false;
+        if (!Parse(pos, index, depth + 1)) return false;
       }
       if (t[pos] == L'<' && t[pos + 1] == L'/') {
         t[dataEnd] = 0;

@@ -57,6 +57,10 @@ class CSkinMarkup {
  public:
   enum Encoding { kUtf8 = 0, kUtf16 = 1, kAnsi = 2 };
   static constexpr uint32_t kMaxFileBytes = 4u * 1024u * 1024u;
+  // Limits no real skin comes near. Deeper markup is refused rather than recursed into: the parser, the
+  // builder and every walk over the control tree recurse once per level, on a 32-bit thread's stack.
+  static constexpr uint32_t kMaxDepth = 256;
+  static constexpr size_t kMaxTextLength = kMaxFileBytes;
 
   CSkinMarkup() = default;
   CSkinMarkup(const CSkinMarkup&) = delete;
@@ -91,10 +95,11 @@ class CSkinMarkup {
 
   // Takes ownership of a zero-terminated buffer of length + 1 code units and parses it.
   bool ParseBuffer(wchar_t* buffer);
-  bool Parse(uint32_t& pos, uint32_t parent);
+  bool Parse(uint32_t& pos, uint32_t parent, uint32_t depth);
   bool ParseAttributes(uint32_t& pos);
   // Decodes character data up to end in place; returns the end of the decoded text.
   uint32_t DecodeData(uint32_t& pos, wchar_t end);
+  // The new record's index, or 0 when the array cannot grow (record 0 itself is reserved first).
   uint32_t ReserveElement();
   void SkipWhitespace(uint32_t& pos) const;
   [[nodiscard]] uint32_t NextChar(uint32_t pos) const;

@@ -20,7 +20,7 @@ bool CSkinMarkup::LoadFromMem(uint8_t* bytes, size_t size, int encoding) {
       bytes += 3;
       size -= 3;
     }
-    if (size > 0x7FFFFFFF) return false;
+    if (size > kMaxFileBytes) return Fail(L"File too large", nullptr);
     const int length = size == 0 ? 0
                                  : ::MultiByteToWideChar(codePage, 0, reinterpret_cast<const char*>(bytes),
                                                          static_cast<int>(size), nullptr, 0);
@@ -32,6 +32,7 @@ bool CSkinMarkup::LoadFromMem(uint8_t* bytes, size_t size, int encoding) {
   } else if (encoding == kUtf16) {
     // A byte-order mark is required; without one there is no text to parse.
     if (size < 2) return false;
+    if (size > kMaxFileBytes) return Fail(L"File too large", nullptr);
     const bool little = bytes[0] == 0xFF && bytes[1] == 0xFE;
     const bool big = bytes[0] == 0xFE && bytes[1] == 0xFF;
     if (!little && !big) return false;
@@ -62,7 +63,7 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* name, int encoding) {
     if (!::GetFileSizeEx(file.Get(), &size)) return Fail(L"Could not read file", nullptr);
     if (size.QuadPart == 0) return Fail(L"File is empty", nullptr);
     if (size.QuadPart > kMaxFileBytes) return Fail(L"File too large", nullptr);
-    bytes.resize(static_cast<size_t>(size.QuadPart));
+    if (!ResizeNoThrow(bytes, static_cast<size_t>(size.QuadPart))) return Fail(L"Could not read file", nullptr);
     DWORD read = 0;
     if (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) || read < bytes.size())
       return Fail(L"Could not read file", nullptr);
@@ -77,8 +78,7 @@ bool CSkinMarkup::LoadFromFile(const wchar_t* name, int encoding) {
     if (FindZipItem(zip, entryName.c_str(), true, &entry) != kZipOk) return Fail(L"Could not find ziped file", nullptr);
     if (entry.uncompressedSize == 0) return Fail(L"File is empty", nullptr);
     if (entry.uncompressedSize > kMaxFileBytes) return Fail(L"File too large", nullptr);
-    bytes.resize(entry.uncompressedSize);
-    const unsigned result = UnzipItem(zip, entry.index, bytes.data(), entry.uncompressedSize);
+    const unsigned result = ReadZipItem(zip, entry.index, bytes, kMaxFileBytes);
     if (result != kZipOk && result != kZipMore) return Fail(L"Could not unzip file", nullptr);
   }
   return LoadFromMem(bytes.data(), bytes.size(), encoding);

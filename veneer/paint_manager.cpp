@@ -288,10 +288,21 @@ bool CPaintManagerUI::SetTimer(CControlUI* control, UINT timerId, UINT elapse) {
       return true;
     }
   }
-  lastTimerId_ = (lastTimerId_ + 1) % 240;
-  if (::SetTimer(window_, lastTimerId_, elapse, nullptr) == 0) return false;
-  timers_.push_back({control, timerId, window_, lastTimerId_, false});
-  return true;
+  // The next native id after the last, modulo 240. Never 0, which the system does not deliver as a timer
+  // of its own, and never one that a record of this window still holds; when all 239 are held the timer
+  // is refused.
+  for (int tries = 0; tries < 240; ++tries) {
+    lastTimerId_ = (lastTimerId_ + 1) % 240;
+    if (lastTimerId_ == 0) continue;
+    const bool held = std::any_of(timers_.begin(), timers_.end(), [this](const TimerRecord& timer) {
+      return timer.window == window_ && timer.nativeId == lastTimerId_;
+    });
+    if (held) continue;
+    if (::SetTimer(window_, lastTimerId_, elapse, nullptr) == 0) return false;
+    timers_.push_back({control, timerId, window_, lastTimerId_, false});
+    return true;
+  }
+  return false;
 }
 
 bool CPaintManagerUI::KillTimer(CControlUI* control, UINT timerId) {

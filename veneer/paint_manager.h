@@ -394,6 +394,7 @@ class CPaintManagerUI {
   UniqueHbitmap backgroundBitmap_;
   HGDIOBJ backgroundOldBitmap_ = nullptr;
   uint32_t* backgroundBits_ = nullptr;
+  SIZE backgroundSize_{};  // the client size the background was drawn for
   HWND tooltip_ = nullptr;
   TOOLINFOW toolInfo_{};
   bool tooltipShown_ = false;

@@ -216,10 +216,14 @@ void CPaintManagerUI::PaintLayeredContent(const RECT& painted, const RECT& clien
       }
     }
   } else {
-    if (!backgroundBitmap_ || layeredChanged_) {
+    // The background is drawn again whenever the window's size changed: it is read with the stride of
+    // the off-screen bitmap. A layout does not always discard it first (an invisible root asks for none).
+    if (!backgroundBitmap_ || layeredChanged_ || backgroundSize_.cx != Width(client) ||
+        backgroundSize_.cy != Height(client)) {
       if (!backgroundDc_) backgroundDc_.Reset(::CreateCompatibleDC(windowDc_));
       if (backgroundOldBitmap_ != nullptr) ::SelectObject(backgroundDc_.Get(), backgroundOldBitmap_);
       backgroundBitmap_.Reset(CRenderEngine::CreateDib32(windowDc_, Width(client), Height(client), &backgroundBits_));
+      backgroundSize_ = MakeSize(Width(client), Height(client));
       backgroundOldBitmap_ = backgroundBitmap_ ? ::SelectObject(backgroundDc_.Get(), backgroundBitmap_.Get()) : nullptr;
       if (backgroundBits_ != nullptr) {
         std::memset(backgroundBits_, 0, static_cast<size_t>(Width(client)) * Height(client) * 4);
@@ -227,7 +231,8 @@ void CPaintManagerUI::PaintLayeredContent(const RECT& painted, const RECT& clien
         CRenderEngine::DrawImageInfo(backgroundDc_.Get(), this, area, area, &layeredImage_);
       }
     }
-    if (backgroundBits_ != nullptr) {
+    const bool sameSize = backgroundSize_.cx == offscreenSize_.cx && backgroundSize_.cy == offscreenSize_.cy;
+    if (backgroundBits_ != nullptr && sameSize) {
       // The window takes the shape of the layered image: its alpha masks the painted content.
       for (long y = painted.top; y < painted.bottom; ++y) {
         uint32_t* row = offscreenBits_ + y * stride;

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "veneer/attribute_text.h"
+#include "veneer/layout_math.h"
 #include "veneer/render_engine.h"
 
 namespace Veneer {
@@ -61,22 +62,17 @@ void CProgressUI::UpdateText() {
   SetText(text);
 }
 
-void CProgressUI::Normalize() {
-  if (max_ <= min_) max_ = min_ + 1;
-  if (value_ > max_) value_ = max_;
-  if (value_ < min_) value_ = min_;
-}
+void CProgressUI::Normalize() { NormalizeProgressRange(min_, max_, value_); }
 
 void CProgressUI::PaintForeColor(HDC dc) {
   if (foreColor_ == 0) return;
   Normalize();
-  const long range = static_cast<long>(max_) - min_;
   RECT fill = item_;
   if (horizontal_) {
-    fill.right = item_.left + (value_ - min_) * Width(item_) / range;
+    fill.right = item_.left + ProgressExtent(static_cast<int64_t>(value_) - min_, min_, max_, Width(item_), false);
   } else {
     // The filled part sits at the bottom, as with the foreground image.
-    fill.top = item_.top + (max_ - value_) * Height(item_) / range;
+    fill.top = item_.top + ProgressExtent(static_cast<int64_t>(max_) - value_, min_, max_, Height(item_), false);
   }
   CRenderEngine::DrawColor(dc, fill, AdjustColor(foreColor_));
 }
@@ -85,12 +81,11 @@ void CProgressUI::PaintForeImage(HDC dc) {
   Normalize();
   const long width = Width(item_);
   const long height = Height(item_);
-  const float range = static_cast<float>(max_ - min_);
   RECT fill = MakeRect(0, 0, width, height);
   if (horizontal_) {
-    fill.right = static_cast<long>(static_cast<float>(value_ - min_) * static_cast<float>(width) / range);
+    fill.right = ProgressExtent(static_cast<int64_t>(value_) - min_, min_, max_, width, true);
   } else {
-    fill.top = static_cast<long>(static_cast<float>(max_ - value_) * static_cast<float>(height) / range);
+    fill.top = ProgressExtent(static_cast<int64_t>(max_) - value_, min_, max_, height, true);
   }
   if (foreImage_.empty()) return;
 

@@ -13,14 +13,6 @@
 #include "veneer/image_resample.h"
 #include "veneer/zip_reader.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STBI_NO_STDIO
-#define STBI_ONLY_PNG
-#define STBI_ONLY_JPEG
-#define STBI_ONLY_BMP
-#define STBI_ONLY_GIF
-#include "stb_image.h"
-
 namespace Veneer {
 
 // ---------------------------------------------------------------------------------------------------
@@ -70,25 +62,22 @@ TImageInfo::~TImageInfo() { gdiplusImage.reset(); }
 
 std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask,
                                                        bool gdiplus) {
-  if (bytes == nullptr || size == 0 || size > 0x7FFFFFFF) return nullptr;
-  int width = 0;
-  int height = 0;
-  int channels = 0;
-  stbi_uc* rgba = stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 4);
-  if (rgba == nullptr) return nullptr;
   auto image = std::make_unique<TImageInfo>();
-  uint32_t* bits = nullptr;
-  image->bitmap.Reset(CreateDib32(nullptr, width, height, &bits));
-  if (!image->bitmap) {
-    stbi_image_free(rgba);
-    return nullptr;
-  }
-  image->bits = bits;
-  image->width = width;
-  image->height = height;
-  image->alpha = PremultiplyPixels(rgba, bits, static_cast<size_t>(width) * height, mask);
+  auto allocate = [&image](int width, int height) -> uint32_t* {
+    uint32_t* bits = nullptr;
+    image->bitmap.Reset(CreateDib32(nullptr, width, height, &bits));
+    return bits;
+  };
+  DecodedImage decoded;
+  if (!DecodeImagePixels(bytes, size, mask, kMaxImagePixels, allocate, decoded)) return nullptr;
+  image->bits = decoded.pixels;
+  image->width = decoded.width;
+  image->height = decoded.height;
+  image->alpha = decoded.alpha;
   image->mask = mask;
-  stbi_image_free(rgba);
+  const int width = decoded.width;
+  const int height = decoded.height;
+  uint32_t* bits = decoded.pixels;
   if (gdiplus) {
     // The GDI+ bitmap shares the decoded pixels rather than decoding the bytes a second time.
     auto bitmap = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
@@ -105,8 +94,8 @@ bool ReadWholeFile(const std::wstring& path, std::vector<uint8_t>& bytes) {
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   LARGE_INTEGER size{};
-  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > 0x7FFFFFFF) return false;
-  bytes.resize(static_cast<size_t>(size.QuadPart));
+  if (!::GetFileSizeEx(file.Get(), &size) || size.QuadPart > kMaxZipEntryBytes) return false;
+  if (!ResizeNoThrow(bytes, static_cast<size_t>(size.QuadPart))) return false;
   DWORD read = 0;
   if (!bytes.empty() && (!::ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
                          read != bytes.size())) {
@@ -121,14 +110,9 @@ bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
   HZIP zip = archive.Get();
   if (zip == nullptr) return false;
   ZipEntryInfo entry;
-  bool ok = false;
-  if (FindZipItem(zip, name.c_str(), true, &entry) == kZipOk && entry.uncompressedSize != 0) {
-    bytes.resize(entry.uncompressedSize);
-    const unsigned result = UnzipItem(zip, entry.index, bytes.data(), entry.uncompressedSize);
-    ok = result == kZipOk || result == kZipMore;
-    if (!ok) bytes.clear();
-  }
-  return ok;
+  if (FindZipItem(zip, name.c_str(), true, &entry) != kZipOk || entry.uncompressedSize == 0) return false;
+  const unsigned result = ReadZipItem(zip, entry.index, bytes);
+  return result == kZipOk || result == kZipMore;
 }
 
 }  // namespace

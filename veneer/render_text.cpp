@@ -7,6 +7,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "veneer/html_text.h"
 #include "veneer/render_engine.h"
 
 namespace Veneer {
@@ -91,82 +92,6 @@ bool DrawWithGdiplus(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstr
   return true;
 }
 
-// --- Text with inline markup ----------------------------------------------------------------------------
-
-struct HtmlRun {
-  std::wstring text;
-  DWORD color;
-  int font;
-  bool bold;
-  bool italic;
-  bool underline;
-  bool lineBreak;  // a break before this run
-};
-
-// Splits "<b>bold</b> <c #FFFF0000>red</c><n>next" into runs of one look. Unknown tags are dropped.
-std::vector<HtmlRun> ParseHtml(const std::wstring& text, DWORD color, int font) {
-  std::vector<HtmlRun> runs;
-  std::vector<DWORD> colors{color};
-  std::vector<int> fonts{font};
-  int bold = 0, italic = 0, underline = 0;
-  bool pendingBreak = false;
-  std::wstring current;
-  auto flush = [&] {
-    if (current.empty() && !pendingBreak) return;
-    runs.push_back({current, colors.back(), fonts.back(), bold > 0, italic > 0, underline > 0, pendingBreak});
-    current.clear();
-    pendingBreak = false;
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
-    const wchar_t c = text[i];
-    if (c == L'\n') {
-      flush();
-      pendingBreak = true;
-      continue;
-    }
-    if (c != L'<') {
-      current += c;
-      continue;
-    }
-    const size_t close = text.find(L'>', i);
-    if (close == std::wstring::npos) {
-      current += text.substr(i);
-      break;
-    }
-    const std::wstring tag = text.substr(i + 1, close - i - 1);
-    i = close;
-    flush();
-    const bool ending = !tag.empty() && tag[0] == L'/';
-    const wchar_t kind = tag.empty() ? 0 : static_cast<wchar_t>(std::towlower(tag[ending ? 1 : 0]));
-    const std::wstring argument = tag.size() > 2 && !ending ? tag.substr(2) : L"";
-    switch (kind) {
-      case L'b': bold += ending ? (bold > 0 ? -1 : 0) : 1; break;
-      case L'i': italic += ending ? (italic > 0 ? -1 : 0) : 1; break;
-      case L'u': underline += ending ? (underline > 0 ? -1 : 0) : 1; break;
-      case L'n': pendingBreak = true; break;
-      case L'c':
-        if (ending) {
-          if (colors.size() > 1) colors.pop_back();
-        } else {
-          const wchar_t* hex = argument.c_str();
-          while (*hex == L' ' || *hex == L'#') ++hex;
-          colors.push_back(static_cast<DWORD>(std::wcstoul(hex, nullptr, 16)));
-        }
-        break;
-      case L'f':
-        if (ending) {
-          if (fonts.size() > 1) fonts.pop_back();
-        } else {
-          fonts.push_back(static_cast<int>(std::wcstol(argument.c_str(), nullptr, 10)));
-        }
-        break;
-      default: break;
-    }
-  }
-  flush();
-  return runs;
-}
-
 }  // namespace
 
 void CRenderEngine::DrawPlainText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
@@ -187,7 +112,7 @@ void CRenderEngine::DrawGdiText(HDC dc, CPaintManagerUI* manager, RECT& rc, cons
 void CRenderEngine::DrawHtmlText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
                                  int font, UINT style) {
   if (text.empty() || manager == nullptr || dc == nullptr) return;
-  const std::vector<HtmlRun> runs = ParseHtml(text, color, font);
+  const std::vector<HtmlRun> runs = ParseHtmlRuns(text, color, font);
   const bool measureOnly = (style & DT_CALCRECT) != 0;
 
   // Pass 1: place every run on its line and measure the lines.

@@ -42,6 +42,7 @@ void CSkinBuilder::ClearSkinFiles() { SkinFiles().clear(); }
 
 CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDialogBuilderCallback* callback,
                                  CPaintManagerUI* manager, CControlUI* parent) {
+  limitError_ = nullptr;
   if (skin == nullptr) return nullptr;
   if (IS_INTRESOURCE(skin)) {
     // 2. A program resource, read as UTF-8; its type is remembered for included files.
@@ -79,6 +80,7 @@ CControlUI* CSkinBuilder::Create(const wchar_t* skin, const wchar_t* type, IDial
 // --- Building ----------------------------------------------------------------------------------------
 
 CControlUI* CSkinBuilder::Create(IDialogBuilderCallback* callback, CPaintManagerUI* manager, CControlUI* parent) {
+  limitError_ = nullptr;
   // 1. A document with a root.
   callback_ = callback;
   CSkinMarkupNode root = markup_.GetRoot();
@@ -88,8 +90,35 @@ CControlUI* CSkinBuilder::Create(IDialogBuilderCallback* callback, CPaintManager
   // 3. The window's own settings.
   if (manager != nullptr && manager->GetPaintWindow() != nullptr && EqualsNoCase(root.GetName(), L"Window"))
     ApplyWindowAttributes(root, manager);
-  // 4. The controls.
-  return Parse(&root, parent, manager, true);
+  // 4. The controls. A breached limit anywhere, also in an included file, leaves nothing built: what
+  //    this build added to a given parent is removed again.
+  const bool outermost = budget_ == &ownBudget_;
+  if (outermost) ownBudget_ = Budget();
+  auto* container = parent != nullptr ? static_cast<IContainerUI*>(parent->GetInterface(L"IContainer")) : nullptr;
+  const int existing = container != nullptr ? container->GetCount() : 0;
+  CControlUI* result = Parse(&root, parent, manager, true, baseNesting_);
+  if (budget_->exceeded == nullptr) return result;
+  limitError_ = budget_->exceeded;
+  if (!outermost) return result;
+  if (parent == nullptr) Discard(result, manager);
+  while (container != nullptr && container->GetCount() > existing) {
+    // Attached, so that destroying it takes its names out of the manager's table.
+    CControlUI* added = container->GetItemAt(container->GetCount() - 1);
+    if (manager != nullptr && added->GetManager() == nullptr) added->SetManager(manager, parent, false);
+    container->RemoveAt(container->GetCount() - 1);
+  }
+  return nullptr;
+}
+
+bool CSkinBuilder::Exceeded(const wchar_t* what) {
+  if (budget_->exceeded == nullptr) budget_->exceeded = what;
+  return true;
+}
+
+void CSkinBuilder::Discard(CControlUI* control, CPaintManagerUI* manager) {
+  if (control == nullptr) return;
+  if (manager != nullptr) control->SetManager(manager, nullptr, false);
+  delete control;
 }
 
 void CSkinBuilder::RegisterResources(CSkinMarkupNode root, CPaintManagerUI* manager) {
@@ -190,13 +219,25 @@ void CSkinBuilder::ApplyWindowAttributes(CSkinMarkupNode root, CPaintManagerUI* 
   }
 }
 
-void CSkinBuilder::Include(CSkinMarkupNode& node, CControlUI* parent, CPaintManagerUI* manager) {
+void CSkinBuilder::Include(CSkinMarkupNode& node, CControlUI* parent, CPaintManagerUI* manager, uint32_t nesting) {
   wchar_t source[500] = {};
-  const int count = static_cast<int>(ParseLong(ValueOr(node, L"count", L"1")));
+  const long count = ParseLong(ValueOr(node, L"count", L"1"));
   if (!node.FindAttribute(L"source", source, 499) || source[0] == 0 || count < 1) return;
-  for (int i = 0; i < count; ++i) {
+  // Each copy makes at least one control, and an include that includes itself never ends.
+  if (count > static_cast<long>(kMaxControls)) {
+    Exceeded(L"Too many controls");
+    return;
+  }
+  if (includeNesting_ + 1 > kMaxIncludeNesting) {
+    Exceeded(L"Includes nested too deeply");
+    return;
+  }
+  for (long i = 0; i < count && budget_->exceeded == nullptr; ++i) {
     CSkinBuilder included;
     included.SetInstance(instance_);
+    included.budget_ = budget_;
+    included.baseNesting_ = nesting + 1;
+    included.includeNesting_ = includeNesting_ + 1;
     CControlUI* first = nullptr;
     if (resourceType_ != nullptr) {
       const WORD id = static_cast<WORD>(ParseLong(source) & 0xFFFF);
@@ -205,39 +246,46 @@ void CSkinBuilder::Include(CSkinMarkupNode& node, CControlUI* parent, CPaintMana
       first = included.Create(source, nullptr, callback_, manager, parent);
     }
     // Without a parent nothing holds the included controls.
-    if (parent == nullptr) delete first;
+    if (parent == nullptr) Discard(first, manager);
   }
 }
 
 CControlUI* CSkinBuilder::Parse(CSkinMarkupNode* parentNode, CControlUI* parent, CPaintManagerUI* manager,
-                                bool topLevel) {
+                                bool topLevel, uint32_t nesting) {
   CControlUI* result = nullptr;
-  for (CSkinMarkupNode node = parentNode->GetChild(); node.IsValid(); node = node.GetSibling()) {
+  if (nesting >= kMaxNesting && Exceeded(L"Elements nested too deeply")) return nullptr;
+  for (CSkinMarkupNode node = parentNode->GetChild(); node.IsValid() && budget_->exceeded == nullptr;
+       node = node.GetSibling()) {
     const wchar_t* name = node.GetName();
     // 4.1 Resources were handled at the root; at any depth they are skipped.
     if (IsResourceElement(name)) continue;
     // 4.2 Included files add their controls to the current parent.
     if (EqualsNoCase(name, L"Include")) {
-      Include(node, parent, manager);
+      Include(node, parent, manager, nesting);
       continue;
     }
     // 4.3 The factory (exact class names), then the window.
     CControlUI* control = CControlFactory::GetInstance()->CreateControl(L"C" + std::wstring(name) + L"UI");
     if (control == nullptr && callback_ != nullptr) control = callback_->CreateControl(name);
     if (control == nullptr) continue;
+    if (++budget_->controls > kMaxControls) {
+      Exceeded(L"Too many controls");
+      delete control;
+      break;
+    }
 
     // 4.4 Children first, so that a control is complete before it meets its own parent and attributes.
-    if (node.HasChildren()) Parse(&node, control, manager, false);
+    if (node.HasChildren()) Parse(&node, control, manager, false, nesting + 1);
 
     // 4.5 Into the parent's list.
     if (parent != nullptr) {
       auto* container = static_cast<IContainerUI*>(parent->GetInterface(L"IContainer"));
       if (container == nullptr) {
-        delete control;
+        Discard(control, manager);
         return nullptr;
       }
       if (!container->Add(control)) {
-        delete control;
+        Discard(control, manager);
         continue;
       }
     }
@@ -264,7 +312,7 @@ CControlUI* CSkinBuilder::Parse(CSkinMarkupNode* parentNode, CControlUI* parent,
       result = control;
     } else if (topLevel && parent == nullptr) {
       // A second top-level control has no parent that would own it.
-      delete control;
+      Discard(control, manager);
     }
   }
   return result;

@@ -143,7 +143,8 @@ INSTANTIATE_TEST_SUITE_P(
     Hostile, HostilePayloadTest,
     ::testing::Values(L"hostile_absolute_path.tar.zst", L"hostile_drive_path.tar.zst",
                       L"hostile_parent_path.tar.zst", L"hostile_nested_parent_path.tar.zst",
-                      L"hostile_backslash_parent_path.tar.zst", L"hostile_symlink.tar.zst",
+                      L"hostile_backslash_parent_path.tar.zst", L"hostile_trimmed_parent_path.tar.zst",
+                      L"hostile_symlink.tar.zst",
                       L"hostile_hardlink.tar.zst", L"hostile_fifo.tar.zst"));
 
 // The first entry that cannot be written ends the extraction with its name and the library's reason; the

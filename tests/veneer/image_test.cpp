@@ -157,6 +157,16 @@ TEST(ImageDescriptor, ScanStopsAtTwoSpacesOrABrokenPair) {
   EXPECT_TRUE(IsZero(broken.source));
 }
 
+TEST(ImageDescriptor, FadeIsAConstantAlphaOfZeroTo255) {
+  const std::pair<const wchar_t*, int> cases[] = {{L"fade='7'", 7}, {L"fade='256'", 255}, {L"fade='1000'", 255},
+                                                  {L"fade='-20'", 0}};
+  for (const auto& [descriptor, fade] : cases) {
+    TDrawInfo info;
+    info.Parse(descriptor, L"", 100);
+    EXPECT_EQ(info.fade, fade) << testing::PrintToString(std::wstring(descriptor));
+  }
+}
+
 TEST(ImageDescriptor, EmptyValuesAreIgnoredAndTheModifierAddsPairs) {
   TDrawInfo info;
   info.Parse(L"file='' source='0,0,10,10'", L"dest='0,0,5,5' rotate='90'", 100);

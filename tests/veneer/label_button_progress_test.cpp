@@ -2,6 +2,7 @@
 // state images, and the progress fill, checked on painted pixels where the look is the point.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -375,6 +376,27 @@ TEST_F(ProgressBar, ValuesOutsideTheRangeAreIgnoredAndAnEmptyRangeIsRepaired) {
   EXPECT_EQ(bar_->GetValue(), 1);
   bar_->SetShowText(false);
   EXPECT_EQ(bar_->GetText(), L"");
+}
+
+// Ranges at the ends of the int range fill by their proportions; an empty range at the very top is
+// repaired downwards.
+TEST_F(ProgressBar, RangesAtTheIntegerLimitsFillByProportion) {
+  Build();
+  const struct {
+    int min, max, value;
+    long fill;
+  } cases[] = {{INT_MIN, INT_MAX, 0, 280},
+               {INT_MIN, INT_MAX, INT_MAX, 560},
+               {INT_MAX - 10, INT_MAX, INT_MAX - 5, 280},
+               {INT_MIN, INT_MIN + 4, INT_MIN + 1, 140},
+               {INT_MAX, INT_MAX, INT_MAX, 560}};
+  for (const auto& c : cases) {
+    bar_->SetMaxValue(c.max);
+    bar_->SetMinValue(c.min);
+    bar_->SetValue(c.value);
+    EXPECT_EQ(FillEnd(), c.fill) << c.min << ".." << c.max << " at " << c.value;
+  }
+  EXPECT_EQ(bar_->GetMinValue(), INT_MAX - 1);
 }
 
 TEST_F(ProgressBar, FillCoversTheScaledBarAtOneHundredFiftyPercent) {

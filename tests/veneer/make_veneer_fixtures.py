@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Builds the toolkit's test fixtures: PNG images, skin archives (good and damaged) and copies of the
 hand-written malformed markup files. Usage: make_veneer_fixtures.py SOURCE_FIXTURES OUTPUT_DIR"""
+import io
 import os
 import shutil
 import struct
@@ -54,6 +55,7 @@ def main():
         "bg.png": solid(40, 30, (10, 20, 30, 255)),
         "nine.png": nine_part(),
         "half.png": solid(4, 4, (200, 100, 50, 128)),
+        "left_opaque.png": png(4, 1, [[(255, 0, 0, 255)] * 2 + [(0, 0, 0, 0)] * 2]),
     }
     for name, data in images.items():
         with open(os.path.join(out, name), "wb") as f:
@@ -109,6 +111,20 @@ def main():
     write("exactly_4mib.xml", body)
     write("over_4mib.xml", body + b" ")
     write("empty_file.xml", b"")
+    # Markup nested 1.4 million levels deep: "<a>" over and over, 4 MiB in all.
+    write("nested_4mib.xml", b"<a>" * (limit // 3))
+
+    # A tiny archive whose directory claims 4 GiB for an image and a font file.
+    claims = io.BytesIO()
+    with zipfile.ZipFile(claims, "w") as z:
+        for name in ("big.png", "big.ttf"):
+            z.writestr(zipfile.ZipInfo(name), b"x" * 64, compress_type=zipfile.ZIP_DEFLATED)
+    claims = bytearray(claims.getvalue())
+    at = claims.find(b"PK\x01\x02")
+    while at >= 0:
+        struct.pack_into("<I", claims, at + 24, 0xFFFFFFFF)
+        at = claims.find(b"PK\x01\x02", at + 4)
+    write("declares_4gib.zip", bytes(claims))
 
 
 if __name__ == "__main__":

@@ -203,6 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{L"broken_empty_tag.xml", L"Expected start-tag closing", L"/ >"},
                       MalformedCase{L"empty_file.xml", L"File is empty", L""},
                       MalformedCase{L"over_4mib.xml", L"File too large", L""},
+                      MalformedCase{L"nested_4mib.xml", L"Elements nested too deeply", L"a><a>"},
                       MalformedCase{L"no_such_file.xml", L"Error opening file", L""}));
 
 TEST(SkinMarkupFiles, FourMebibytesExactlyIsAccepted) {

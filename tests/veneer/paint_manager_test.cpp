@@ -113,18 +113,26 @@ TEST(PaintManagerTree, LastRegisteredNameWins) {
   (void)first;
 }
 
-TEST(PaintManagerTimers, NativeIdsStartAt17AndWrapAt240) {
+// After 239 the ids go on at 1: 0 is no timer id, and an id still held is skipped; with all 239 held a
+// further timer is refused.
+TEST(PaintManagerTimers, NativeIdsStartAt17AndWrapAt240PastZero) {
   VeneerTest::TestWindow window;
   auto* root = new CVerticalLayoutUI();
   window.Manager().AttachDialog(root);
   CPaintManagerUI& manager = window.Manager();
-  for (UINT id = 0; id < 230; ++id) ASSERT_TRUE(manager.SetTimer(root, id, 100000));
+  for (UINT id = 0; id < 239; ++id) ASSERT_TRUE(manager.SetTimer(root, id, 100000)) << id;
+  EXPECT_FALSE(manager.SetTimer(root, 239, 100000));
   const auto& timers = manager.GetTimers();
   EXPECT_EQ(timers[0].nativeId, 17u);  // (4096 + 1) mod 240
   EXPECT_EQ(timers[222].nativeId, 239u);
-  EXPECT_EQ(timers[223].nativeId, 0u);
+  EXPECT_EQ(timers[223].nativeId, 1u);
+  EXPECT_EQ(timers[238].nativeId, 16u);
+  ASSERT_TRUE(manager.KillTimer(root, 100));  // killed, but its record keeps the id for a restart
+  EXPECT_FALSE(manager.SetTimer(root, 239, 100000));
   manager.KillTimer(root);
   EXPECT_TRUE(manager.GetTimers().empty());
+  ASSERT_TRUE(manager.SetTimer(root, 239, 100000));
+  EXPECT_EQ(manager.GetTimers()[0].nativeId, 17u);
 }
 
 TEST(PaintManagerTimers, KilledTimerRestartsUnderItsNativeId) {
@@ -277,6 +285,36 @@ TEST(PaintManagerPainting, LayeredWindowRepairsAlphaOfGdiPixels) {
   EXPECT_EQ(pixels[5 * 60 + 30], 0x00000000u);   // black has no colour to repair: stays transparent
   EXPECT_TRUE(window.Manager().IsLayered());
   EXPECT_NE(::GetWindowLongW(window.Handle(), GWL_EXSTYLE) & WS_EX_LAYERED, 0);
+}
+
+// Composing reads the layered image with the off-screen bitmap's stride, so the image is drawn again for
+// the new size when the window grows, even when nothing asks for a layout (the root is invisible).
+TEST(PaintManagerPainting, LayeredImageFollowsTheWindowAsItGrows) {
+  VeneerTest::TestWindow window(40, 30);
+  auto* root = new CVerticalLayoutUI();
+  root->SetVisible(false);
+  window.Manager().SetLayeredImage((L"file='" + VeneerTest::FixturePath(L"left_opaque.png") + L"'").c_str());
+  window.Manager().AttachDialog(root);
+  ::ShowWindow(window.Handle(), SW_SHOWNA);
+  auto repaint = [&window] {
+    for (int i = 0; i < 3; ++i) {
+      ::InvalidateRect(window.Handle(), nullptr, FALSE);
+      ::UpdateWindow(window.Handle());
+      window.Pump();
+    }
+  };
+  repaint();
+  ::SetWindowPos(window.Handle(), nullptr, 0, 0, 80, 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  repaint();
+  const uint32_t* pixels = window.Manager().GetOffscreenBits();
+  ASSERT_NE(pixels, nullptr);
+  // The image's left half is opaque and its right half transparent, stretched over all 80 x 60 pixels.
+  const struct {
+    int x, y;
+    uint32_t alpha;
+  } samples[] = {{10, 5, 255}, {50, 5, 0}, {10, 55, 255}, {70, 55, 0}};
+  for (const auto& sample : samples)
+    EXPECT_EQ(pixels[sample.y * 80 + sample.x] >> 24, sample.alpha) << sample.x << "," << sample.y;
 }
 
 TEST(PaintManagerPainting, BeforeAnyTreeTheWindowIsBlack) {

@@ -245,6 +245,79 @@ TEST_F(Builder, SecondTopLevelControlIsDestroyedNotLost) {
   EXPECT_EQ(probe.destroyed, 1);
 }
 
+// Controls that the builder destroys itself were named while attached for their attributes: a second
+// top-level control, included controls without a parent, a container that a non-container refused. Their
+// names, and those of everything below them, go with them.
+TEST_F(Builder, ControlsTheBuilderDestroysLeaveNoNames) {
+  TempFolder skins(L"veneer-skins");
+  std::ofstream(skins.Path() / L"row.xml")
+      << R"(<Row><VerticalLayout name="included"><Label name="included_child"/></VerticalLayout></Row>)";
+  CPaintManagerUI::SetResourcePath(skins.Path().wstring().c_str());
+  const struct {
+    const wchar_t* markup;
+    std::vector<const wchar_t*> gone;
+  } cases[] = {
+      {LR"(<Window><Label name="first"/><VerticalLayout name="second"><Label name="second_child"/></VerticalLayout>
+           </Window>)",
+       {L"second", L"second_child"}},
+      {LR"(<Window><Label name="first"/><Include source="row.xml"/></Window>)", {L"included", L"included_child"}},
+      {LR"(<Window><VerticalLayout name="first"><Label><HorizontalLayout><Label name="refused_child"/>
+           </HorizontalLayout></Label></VerticalLayout></Window>)",
+       {L"refused_child"}}};
+  for (const auto& c : cases) {
+    CControlUI* root = Build(c.markup);
+    ASSERT_NE(root, nullptr) << error_;
+    EXPECT_EQ(window_.Manager().FindControl(L"first"), root);
+    for (const wchar_t* name : c.gone) EXPECT_EQ(window_.Manager().FindControl(name), nullptr) << name;
+  }
+  CPaintManagerUI::SetResourcePath(L"");
+}
+
+// Skins beyond the builder's limits build nothing and report which limit, like any skin that does not
+// load; a skin just within them builds.
+TEST_F(Builder, SkinsBeyondTheLimitsBuildNothing) {
+  TempFolder skins(L"veneer-skins");
+  auto nested = [](const wchar_t* root, int levels, const wchar_t* inner) {
+    std::wstring text = std::wstring(L"<") + root + L">";
+    for (int i = 0; i < levels; ++i) text += L"<VerticalLayout>";
+    text += inner;
+    for (int i = 0; i < levels; ++i) text += L"</VerticalLayout>";
+    return text + L"</" + root + L">";
+  };
+  std::wofstream(skins.Path() / L"self.xml")
+      << LR"(<Row><VerticalLayout><Include source="self.xml"/></VerticalLayout></Row>)";
+  std::wofstream(skins.Path() / L"row.xml") << LR"(<Row><Control/></Row>)";
+  std::wofstream(skins.Path() / L"deep.xml") << nested(L"Row", 200, L"<Control/>");
+  CPaintManagerUI::SetResourcePath(skins.Path().wstring().c_str());
+  const std::pair<std::wstring, const wchar_t*> refused[] = {
+      {nested(L"Window", 300, L"<Control/>"), L"Elements nested too deeply"},
+      {nested(L"Window", 100, LR"(<Include source="deep.xml"/>)"), L"Elements nested too deeply"},
+      {LR"(<Window><VerticalLayout name="top"><Include source="self.xml"/></VerticalLayout></Window>)",
+       L"Includes nested too deeply"},
+      {LR"(<Window><VerticalLayout name="top"><Include source="row.xml" count="2147483647"/></VerticalLayout>
+           </Window>)",
+       L"Too many controls"}};
+  for (const auto& [markup, message] : refused) {
+    EXPECT_EQ(Build(markup.c_str()), nullptr) << message;
+    EXPECT_EQ(error_, message);
+    EXPECT_EQ(window_.Manager().FindControl(L"top"), nullptr);
+  }
+  EXPECT_NE(Build(nested(L"Window", 50, LR"(<Include source="deep.xml"/>)").c_str()), nullptr) << error_;
+  CPaintManagerUI::SetResourcePath(L"");
+}
+
+// An archive that declares gigabytes for a few bytes decides nothing about memory: the image and the font
+// file are not loaded, and the skin that names them still builds.
+TEST_F(Builder, DeclaredSizesBeyondTheLimitLoadNothing) {
+  const std::string archive = ReadFileBytes(VeneerTest::FixturePath(L"declares_4gib.zip"));
+  CPaintManagerUI::SetResourceZip(archive.data(), archive.size());
+  EXPECT_EQ(window_.Manager().AddImage(L"big.png"), nullptr);
+  CControlUI* root = Build(LR"(<Window><Import fontfile="big.ttf"/><Control name="after"/></Window>)");
+  CPaintManagerUI::SetResourceZip(L"");
+  ASSERT_NE(root, nullptr) << error_;
+  EXPECT_EQ(root->GetName(), L"after");
+}
+
 // Building into a container of a live window keeps the new controls attached to that window.
 TEST_F(Builder, ControlsBuiltIntoALiveParentStayAttached) {
   CControlUI* root = Build(LR"(<Window><VerticalLayout name="host"/></Window>)");
