@@ -25,7 +25,7 @@ if [ ! -f "$payload" ]; then
   mkdir -p "$cache"
   tree=$(mktemp -d)
   python3 "$root/bench/make_reference_tree.py" "$tree"
-  SOURCE_DATE_EPOCH=1700000000 python3 "$root/tools/pack_payload.py" --level 19 --long-window --verbose \
+  SOURCE_DATE_EPOCH=1700000000 python3 "$root/tools/pack_payload.py" --level 19 --verbose \
     "$tree" "$payload.partial"
   mv "$payload.partial" "$payload"
   rm -rf "$tree"
