@@ -6,9 +6,16 @@
 #include <archive_entry.h>
 #include <zstd.h>
 
+#include "engine/framed_payload.h"
 #include "engine/payload_reader.h"
 
 std::optional<uint64_t> PayloadUnpackedSize(const void* data, uint32_t size) {
+  PayloadIndex index;
+  switch (ReadPayloadIndex(data, size, index)) {
+    case PayloadLayout::kFramed: return index.unpackedBytes;
+    case PayloadLayout::kDamaged: return std::nullopt;
+    case PayloadLayout::kSingleStream: break;
+  }
   const unsigned long long recorded = ZSTD_getFrameContentSize(data, size);
   if (recorded != ZSTD_CONTENTSIZE_UNKNOWN && recorded != ZSTD_CONTENTSIZE_ERROR) return recorded;
   // A frame without a recorded size (or a plain tar): one pass over the headers.

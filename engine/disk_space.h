@@ -5,8 +5,9 @@
 #include <optional>
 #include <string>
 
-// Bytes the payload unpacks to: the size its Zstandard frame records, else the sum of its entries read
-// from the archive headers. Null when neither can be read (the archive is damaged).
+// Bytes the payload unpacks to: the size its index records (checked against its frames), else the size
+// its single Zstandard frame records, else the sum of its entries read from the archive headers. Null
+// when none can be read or the index does not match (the archive is damaged).
 [[nodiscard]] std::optional<uint64_t> PayloadUnpackedSize(const void* data, uint32_t size);
 
 // What the new tree needs beside the old one: the unpacked archive plus a margin for cluster rounding

@@ -1,11 +1,14 @@
 // Unpacks the payload into the temporary directory.
 //
 // Every progress message carries an exact percentage, so the number of entries must be known before the
-// first message goes out. A payload that is one Zstandard frame of known size is decoded once into
-// memory on a second thread: extraction follows the decoder and the count is taken from the decoded
-// archive when it is complete. Any other payload is read twice, a counting pass on a second thread and
-// the extracting pass here. Either way extraction starts at once, and the progress messages wait, in
-// order, until the total is known: the window sees the same messages as if counting had come first.
+// first message goes out. A payload with an index frame says so itself: its frames are decoded on every
+// core into a few buffers while extraction follows, and the extraction checks the count it meets against
+// the index. A payload without one (an older build's, another tool's) is read as before: one Zstandard
+// frame of known size is decoded once into memory on a second thread, extraction follows the decoder and
+// the count is taken from the decoded archive when it is complete; any other payload is read twice, a
+// counting pass on a second thread and the extracting pass here. Either way extraction starts at once,
+// and the progress messages wait, in order, until the total is known: the window sees the same messages
+// as if counting had come first.
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "engine/entry_name.h"
+#include "engine/framed_payload.h"
 #include "engine/install_engine.h"
 #include "engine/payload_decoder.h"
 #include "engine/payload_reader.h"
@@ -133,10 +137,30 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
   ExtractFailure ignored;
   ExtractFailure& result = failure != nullptr ? *failure : ignored;
   result = {};
-  // Declared first, destroyed last: the readers below use the decoder's memory.
-  const std::unique_ptr<PayloadDecoder> decoder = PayloadDecoder::Start(data, size);
+  PayloadIndex index;
+  const PayloadLayout layout = ReadPayloadIndex(data, size, index);
+  if (layout == PayloadLayout::kDamaged) {
+    result = {FailureCause::kDamagedInstaller, L"", "the payload's index does not match its frames", 0};
+    return false;
+  }
+  const uint32_t indexedEntries = index.entries;
+  // Declared first, destroyed last: the readers below use the decoders' memory.
+  std::unique_ptr<FramedPayloadDecoder> framed;
+  std::unique_ptr<PayloadDecoder> decoder;
   std::future<EntryCount> directCounting;
-  if (!decoder) directCounting = StartCounting(data, size);
+  if (layout == PayloadLayout::kFramed) {
+    framed = FramedPayloadDecoder::Start(data, std::move(index));
+    if (!framed) {
+      result = {FailureCause::kOther, L"", "no memory or thread to decode the payload", 0};
+      return false;
+    }
+    std::promise<EntryCount> indexed;
+    indexed.set_value({static_cast<int>(indexedEntries), true});
+    directCounting = indexed.get_future();
+  } else {
+    decoder = PayloadDecoder::Start(data, size);
+    if (!decoder) directCounting = StartCounting(data, size);
+  }
   std::future<EntryCount>& counting = decoder ? decoder->Count() : directCounting;
   // The counting thread reads the caller's buffer; it must finish before this function returns.
   struct JoinCounting {
@@ -152,7 +176,9 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
     return false;
   }
   archive_write_disk_set_options(writer.Get(), ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_UNLINK);
-  UniqueArchiveReader reader = decoder ? decoder->OpenReader() : OpenPayloadReader(data, size);
+  UniqueArchiveReader reader = framed    ? framed->OpenReader()
+                               : decoder ? decoder->OpenReader()
+                                         : OpenPayloadReader(data, size);
   if (!reader) {
     result = {FailureCause::kDamagedInstaller, L"", "the payload is not a readable archive", 0};
     return false;
@@ -163,6 +189,7 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
   ProgressPoster progress(notifyWindow, counting);
   bool failed = false;
   bool cleanEnd = false;
+  uint32_t entriesMet = 0;
   archive_entry* entry = nullptr;
   for (;;) {
     const int header = archive_read_next_header(reader.Get(), &entry);
@@ -180,6 +207,12 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
     const bool safe = IsSafeEntry(entry, name);
     const std::filesystem::path full = targetDir / name;
     archive_entry_copy_pathname_w(entry, full.c_str());
+    // An index that counts too few entries would push the percentages past 100.
+    if (framed && ++entriesMet > indexedEntries) {
+      result = {FailureCause::kDamagedInstaller, name, "more entries than the payload's index counts", 0};
+      failed = true;
+      break;
+    }
     progress.Entry(name);
     if (progress.CountingFailed()) {  // the stream is damaged further on; stop writing now
       result = {FailureCause::kDamagedInstaller, name, "the archive is damaged further on", 0};
@@ -215,6 +248,10 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
   reader.Reset();
   writer.Reset();
   const EntryCount count = progress.Finish();
+  if (!failed && cleanEnd && framed && (entriesMet != indexedEntries || !framed->RestIsIntact())) {
+    result = {FailureCause::kDamagedInstaller, L"", "the payload's index or last frames do not match the archive", 0};
+    return false;
+  }
   if (!failed && cleanEnd && !count.cleanEnd) {
     result = {FailureCause::kDamagedInstaller, L"", "the archive's checksum or end does not match", 0};
   }

@@ -3,10 +3,9 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/text_encoding.h"
+#include "app/unique_resource.h"
 
 namespace fs = std::filesystem;
 
@@ -52,21 +51,39 @@ bool WriteInstallRecord(const std::wstring& folder, const InstallRecord& record)
   std::string text = std::string(kHeader) + "\r\n";
   for (const std::wstring& path : record.folders) text += WideToUtf8(path) + "\\\r\n";
   for (const std::wstring& path : record.files) text += WideToUtf8(path) + "\r\n";
-  std::ofstream out(fs::path(folder) / kInstallRecordName, std::ios::binary | std::ios::trunc);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  return out.good();
+  // Plain system calls rather than file streams: streams would pull the whole locale machinery into the
+  // executable.
+  const std::wstring path = (fs::path(folder) / kInstallRecordName).wstring();
+  UniqueFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file && ::WriteFile(file.Get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
 }
 
 std::optional<InstallRecord> ReadInstallRecord(const std::wstring& folder) {
-  std::ifstream in(fs::path(folder) / kInstallRecordName, std::ios::binary);
-  std::string line;
-  if (!in || !std::getline(in, line)) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line != kHeader) return std::nullopt;
-  InstallRecord record;
-  while (std::getline(in, line)) {
+  const std::wstring path = (fs::path(folder) / kInstallRecordName).wstring();
+  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string text;
+  char chunk[16 * 1024];
+  DWORD read = 0;
+  while (::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr) && read > 0) text.append(chunk, read);
+  // The lines, each without its line end; a last line without one counts as well.
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  if (lines.empty() || lines.front() != kHeader) return std::nullopt;
+  InstallRecord record;
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
     std::wstring path = Utf8ToWide(line);
     const bool isFolder = !path.empty() && path.back() == L'\\';
     if (isFolder) path.pop_back();

@@ -1,7 +1,12 @@
 #!/usr/bin/env python3
-"""Packs an application tree into the installer's payload: a ustar archive in one zstd frame.
+"""Packs an application tree into the installer's payload: a ustar archive cut into independent
+zstd frames, after a skippable frame that tells the installer what is coming.
 
-Usage: pack_payload.py [--level N] [--long-window] [--verbose] SRC_DIR OUT_FILE
+Usage: pack_payload.py [--level N] [--frame-size BYTES] [--verbose] SRC_DIR OUT_FILE
+
+The payload stays a plain .tar.zst (every zstd decoder skips the skippable frame and joins the
+frames), but the installer learns the entry count and the unpacked size before decoding anything,
+and decodes the frames on every core with a few frames in memory at a time.
 
 The archive is written by hand rather than with tarfile so that every header byte is fixed by
 this file alone: the installer's reader relies on the exact field layout, and the same tree must
@@ -9,8 +14,11 @@ always give the same bytes. Anything the layout cannot carry is refused before a
 """
 
 import argparse
+import collections
+import concurrent.futures
 import os
 import stat
+import struct
 import subprocess
 import sys
 
@@ -20,9 +28,17 @@ MAX_NAME_BYTES = 93
 # The size field holds 11 octal digits, so 8 GiB is the first size it cannot express.
 MAX_FILE_SIZE = 8 ** 11 - 1
 MAX_MTIME = 8 ** 11 - 1
-# zstd decoders refuse windows above 128 MiB unless told otherwise, so the frame never asks for
-# more; asking for exactly that lets large payloads find matches far back.
-WINDOW_LOG = 27
+# The skippable frame before the data: magic, content length, then the payload index (a tag, the
+# format version, the entry count and the tar stream's size). The installer reads the same layout.
+INDEX_MAGIC = 0x184D2A5E
+INDEX_TAG = b"QPIX"
+INDEX_VERSION = 1
+INDEX_LAYOUT = "<4sIQQ"
+# Tar bytes per frame: the installer holds a few decoded frames at a time, so this bounds its memory,
+# while larger frames compress a little better. It refuses frames over 8 MiB.
+DEFAULT_FRAME_SIZE = 4 << 20
+MIN_FRAME_SIZE = 64 << 10
+MAX_FRAME_SIZE = 8 << 20
 EXECUTABLE_EXTENSIONS = (".exe", ".dll")
 # The tree is unpacked onto Windows, where these characters cannot appear in a file name; the
 # backslash in particular would be read back as a folder separator.
@@ -201,7 +217,7 @@ def write_archive(entries, sink):
                 if copied > entry.size:
                     break
                 sink.write(chunk)
-        # zstd was promised an exact stream size, so a file that changed underneath must stop
+        # The index records the exact stream size, so a file that changed underneath must stop
         # the pack rather than produce a header that lies about its data.
         if copied != entry.size:
             raise PackError(f"{entry.host_path}: file changed size while it was being packed")
@@ -214,46 +230,80 @@ def write_archive(entries, sink):
     return written + end
 
 
-def zstd_command(level, long_window, stream_size):
-    command = [
-        "zstd", "-q", f"-{level}", "--check", "--content-size",
-        f"--stream-size={stream_size}",
-        # Worker threads change speed but not bytes, so the output stays reproducible.
-        "-T0",
-        f"--zstd=wlog={WINDOW_LOG}",
-        "-c", "-",
-    ]
-    if long_window:
-        command.insert(3, f"--long={WINDOW_LOG}")
-    return command
+def index_frame(entry_count, tar_size):
+    content = struct.pack(INDEX_LAYOUT, INDEX_TAG, INDEX_VERSION, entry_count, tar_size)
+    return struct.pack("<II", INDEX_MAGIC, len(content)) + content
 
 
-def compress_tree(entries, level, long_window, out_path):
+def compress_frame(chunk, level):
+    """One independent frame with its content size and checksum, its window no larger than the
+    chunk (a decoder then needs no more memory than the chunk itself)."""
+    window_log = max(10, (len(chunk) - 1).bit_length())
+    command = ["zstd", "-q", f"-{level}", "--check", "--content-size",
+               f"--stream-size={len(chunk)}", "-T1", f"--zstd=wlog={window_log}", "-c", "-"]
+    try:
+        result = subprocess.run(command, input=chunk, capture_output=True)
+    except FileNotFoundError:
+        raise PackError("zstd: command not found; install the zstd package")
+    if result.returncode != 0:
+        raise PackError(f"zstd failed with exit status {result.returncode}: "
+                        f"{result.stderr.decode(errors='replace').strip()}")
+    return result.stdout
+
+
+class FrameSink:
+    """Cuts the tar stream into chunks of frame_size bytes and compresses them on every core,
+    writing the frames in stream order with a bounded number of chunks in flight."""
+
+    def __init__(self, out_file, level, frame_size):
+        self.out_file = out_file
+        self.level = level
+        self.frame_size = frame_size
+        self.pending = bytearray()
+        workers = os.cpu_count() or 1
+        self.in_flight_limit = 2 * workers
+        self.executor = concurrent.futures.ThreadPoolExecutor(workers)
+        self.in_flight = collections.deque()
+
+    def write(self, data):
+        self.pending += data
+        while len(self.pending) >= self.frame_size:
+            self.submit(bytes(self.pending[:self.frame_size]))
+            del self.pending[:self.frame_size]
+
+    def submit(self, chunk):
+        self.in_flight.append(self.executor.submit(compress_frame, chunk, self.level))
+        while len(self.in_flight) > self.in_flight_limit:
+            self.out_file.write(self.in_flight.popleft().result())
+
+    def finish(self):
+        if self.pending:
+            self.submit(bytes(self.pending))
+            self.pending.clear()
+        while self.in_flight:
+            self.out_file.write(self.in_flight.popleft().result())
+        self.executor.shutdown()
+
+    def abandon(self):
+        for future in self.in_flight:
+            future.cancel()
+        self.executor.shutdown()
+
+
+def compress_tree(entries, level, frame_size, out_path):
     tar_size = archive_size(entries)
     with open(out_path, "wb") as out_file:
+        out_file.write(index_frame(len(entries), tar_size))
+        sink = FrameSink(out_file, level, frame_size)
         try:
-            process = subprocess.Popen(zstd_command(level, long_window, tar_size),
-                                       stdin=subprocess.PIPE, stdout=out_file)
-        except FileNotFoundError:
-            raise PackError("zstd: command not found; install the zstd package")
-        try:
-            written = write_archive(entries, process.stdin)
-            process.stdin.close()
-        except BrokenPipeError:
-            # zstd exited early; its own message and exit status say why.
-            written = None
-            try:
-                process.stdin.close()
-            except BrokenPipeError:
-                pass
+            written = write_archive(entries, sink)
+            sink.finish()
         except BaseException:
-            process.kill()
-            process.wait()
+            sink.abandon()
             raise
-        status = process.wait()
-    if status != 0 or written is None:
-        raise PackError(f"zstd failed with exit status {status}")
-    assert written == tar_size
+    # The index promised this size; a file that changed underneath must stop the pack.
+    if written != tar_size:
+        raise PackError(f"the archive came to {written} bytes instead of {tar_size}")
     return tar_size
 
 
@@ -285,7 +335,7 @@ def add_default_files(entries, default_files, fixed_mtime):
     return top + rest
 
 
-def pack(source_dir, out_file, level, long_window, default_files=()):
+def pack(source_dir, out_file, level, frame_size=DEFAULT_FRAME_SIZE, default_files=()):
     if not os.path.isdir(source_dir):
         raise PackError(f"{source_dir}: not a directory")
     # A payload written into the tree it packs would be swallowed by the next pack.
@@ -301,7 +351,7 @@ def pack(source_dir, out_file, level, long_window, default_files=()):
     # Created like any new file, so the finished payload gets the usual umask permissions.
     os.close(os.open(temporary_path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o666))
     try:
-        tar_size = compress_tree(entries, level, long_window, temporary_path)
+        tar_size = compress_tree(entries, level, frame_size, temporary_path)
         os.replace(temporary_path, out_file)
     except BaseException:
         os.unlink(temporary_path)
@@ -314,8 +364,9 @@ def parse_arguments(argv):
         description="Pack an application tree into a zstd-compressed ustar payload.")
     parser.add_argument("--level", type=int, default=19,
                         help="zstd compression level, 1 to 19 (default 19)")
-    parser.add_argument("--long-window", action="store_true",
-                        help="enable zstd long-distance matching over the 128 MiB window")
+    parser.add_argument("--frame-size", type=int, default=DEFAULT_FRAME_SIZE, metavar="BYTES",
+                        help=f"tar bytes per zstd frame, {MIN_FRAME_SIZE} to {MAX_FRAME_SIZE} "
+                             f"(default {DEFAULT_FRAME_SIZE})")
     parser.add_argument("--verbose", action="store_true", help="print a summary when done")
     parser.add_argument("--default-file", action="append", default=[], metavar="NAME=PATH",
                         help="pack PATH as the top-level file NAME when the tree has none (repeatable)")
@@ -324,6 +375,9 @@ def parse_arguments(argv):
     arguments = parser.parse_args(argv)
     if not 1 <= arguments.level <= 19:
         parser.error(f"--level must be between 1 and 19, not {arguments.level}")
+    if not MIN_FRAME_SIZE <= arguments.frame_size <= MAX_FRAME_SIZE:
+        parser.error(f"--frame-size must be between {MIN_FRAME_SIZE} and {MAX_FRAME_SIZE}, "
+                     f"not {arguments.frame_size}")
     return arguments
 
 
@@ -341,7 +395,7 @@ def main(argv):
     arguments = parse_arguments(argv)
     try:
         entries, tar_size = pack(arguments.source_dir, arguments.out_file,
-                                 arguments.level, arguments.long_window, arguments.default_file)
+                                 arguments.level, arguments.frame_size, arguments.default_file)
     except (PackError, OSError) as error:
         if isinstance(error, PackError):
             message = str(error)

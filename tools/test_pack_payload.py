@@ -4,6 +4,8 @@ installer does, and check that the tool refuses what the installer could not unp
 
 import io
 import os
+import random
+import struct
 import subprocess
 import sys
 import tarfile
@@ -248,37 +250,71 @@ class FrameHeaderTests(PackerTestCase):
         with open(self.payload, "rb") as handle:
             return handle.read()
 
-    def test_small_payload_is_one_frame_with_checksum_and_content_size(self):
-        write_file(self.path("docs/LICENSE.txt"), b"license text\n" * 50)
-        self.pack("--level", "3")
-        payload = self.read_payload()
-        self.assertEqual(payload[:4], b"\x28\xb5\x2f\xfd")
-        descriptor = payload[4]
-        self.assertTrue(descriptor & 0x04, "checksum flag")
-        self.assertEqual(descriptor & 0x03, 0, "no dictionary id before the content size")
-        single_segment = bool(descriptor & 0x20)
-        size_field_bytes = [0, 2, 4, 8][descriptor >> 6] or (1 if single_segment else 0)
-        self.assertGreater(size_field_bytes, 0, "content size must be present")
-        start = 5 + (0 if single_segment else 1)
-        content_size = int.from_bytes(payload[start:start + size_field_bytes], "little")
-        if size_field_bytes == 2:
-            content_size += 256
-        self.assertEqual(content_size, len(decompress(self.payload)))
-        listing = subprocess.run(["zstd", "-lv", self.payload], capture_output=True,
-                                 text=True, check=True).stdout
-        self.assertIn("Frames: 1", listing)
+    def frames(self, payload):
+        """The index frame's fields, then (window size, content size, checksum flag, frame bytes) per
+        data frame, read from the headers as the installer reads them."""
+        magic, length, tag, version, entries, unpacked = struct.unpack("<II4sIQQ", payload[:32])
+        self.assertEqual((magic, length, tag, version), (0x184D2A5E, 24, b"QPIX", 1))
+        frames, offset = [], 32
+        while offset < len(payload):
+            self.assertEqual(payload[offset:offset + 4], b"\x28\xb5\x2f\xfd")
+            descriptor = payload[offset + 4]
+            single_segment = bool(descriptor & 0x20)
+            self.assertEqual(descriptor & 0x03, 0, "no dictionary id")
+            size_bytes = [0, 2, 4, 8][descriptor >> 6] or (1 if single_segment else 0)
+            self.assertGreater(size_bytes, 0, "content size must be present")
+            start = offset + 5 + (0 if single_segment else 1)
+            content = int.from_bytes(payload[start:start + size_bytes], "little") + (256 if size_bytes == 2 else 0)
+            if single_segment:
+                window = content
+            else:
+                window_descriptor = payload[offset + 5]
+                base = 1 << (10 + (window_descriptor >> 3))
+                window = base + base // 8 * (window_descriptor & 7)
+            # The frame's length: walk the block headers to the last block, then the checksum.
+            position = start + size_bytes
+            while True:
+                header = int.from_bytes(payload[position:position + 3], "little")
+                block_type, block_size = (header >> 1) & 3, header >> 3
+                position += 3 + (1 if block_type == 1 else block_size)
+                if header & 1:
+                    break
+            position += 4 if descriptor & 0x04 else 0
+            frames.append((window, content, bool(descriptor & 0x04), position - offset))
+            offset = position
+        return entries, unpacked, frames
 
-    def test_payload_over_128_mib_uses_a_4_byte_size_and_a_128_mib_window(self):
-        with open(self.path("blob.bin"), "wb") as handle:
-            handle.truncate(130 * 1024 * 1024)
-        for options in (["--level", "1"], ["--level", "1", "--long-window"]):
-            with self.subTest(options=options):
-                self.pack(*options)
+    def test_index_frame_then_independent_frames_with_checksum_size_and_a_window_within_the_frame(self):
+        write_file(self.path("a/random.bin"), random.Random(7).randbytes(700 * 1024))
+        write_file(self.path("b.txt"), b"quill and ink\n" * 40000)
+        for frame_size in (65536, 262144, 4 << 20):
+            with self.subTest(frame_size=frame_size):
+                self.pack("--level", "3", "--frame-size", str(frame_size))
                 payload = self.read_payload()
-                self.assertEqual(payload[:6], bytes.fromhex("28b52ffd8488"))
-                unpadded = 512 + 130 * 1024 * 1024 + 1024
-                tar_size = (unpadded + 10239) // 10240 * 10240
-                self.assertEqual(int.from_bytes(payload[6:10], "little"), tar_size)
+                entries, unpacked, frames = self.frames(payload)
+                archive = decompress(self.payload)
+                self.assertEqual((entries, unpacked), (len(parse_archive(archive)), len(archive)))
+                self.assertEqual(sum(content for _, content, _, _ in frames), unpacked)
+                self.assertEqual(len(frames), -(-unpacked // frame_size))
+                for window, content, checksum, _ in frames:
+                    self.assertTrue(checksum)
+                    self.assertLessEqual(content, frame_size)
+                    self.assertLessEqual(window, frame_size)
+                listing = subprocess.run(["zstd", "-lv", self.payload], capture_output=True, text=True,
+                                         check=True).stdout
+                self.assertIn(f"Zstandard Frames: {len(frames)}", listing)
+                self.assertIn("Skippable Frames: 1", listing)
+                # The payload stays a plain .tar.zst for the usual tools.
+                extracted = os.path.join(self.work_dir, f"extracted-{frame_size}")
+                os.mkdir(extracted)
+                subprocess.run(["tar", "-I", "zstd", "-xf", self.payload, "-C", extracted], check=True)
+                self.assertEqual(subprocess.run(["diff", "-r", self.source, extracted]).returncode, 0)
+
+    def test_frame_sizes_outside_the_installers_limits_are_rejected(self):
+        for frame_size in ("65535", str((8 << 20) + 1)):
+            result = run_packer(self.source, self.payload, "--frame-size", frame_size)
+            self.assertEqual(result.returncode, 2, result.stderr)
+            self.assertIn("--frame-size", result.stderr)
 
 
 class RefusalTests(PackerTestCase):

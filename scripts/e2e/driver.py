@@ -52,6 +52,7 @@ NOTICE_POINTS = {
     "msg_ok_btn": (329, 161),
 }
 ZSTD_MAGIC = bytes.fromhex("28B52FFD")
+PAYLOAD_INDEX_MAGIC = bytes.fromhex("5E2A4D18")  # the skippable frame the packer puts first
 
 
 class DriverError(AssertionError):
@@ -303,12 +304,12 @@ def stage_installer(session, exe, folder, gate=False, logs=False, damaged=False)
 
 def damage_payload(exe, payload_file):
     """Inverts 64 bytes in the middle of the payload resource of exe, keeping every size: the payload is the
-    Zstandard frame (magic 28 B5 2F FD) that starts with the same bytes as the build's payload file. The
-    decoder then meets a damaged block or a wrong checksum."""
+    Zstandard stream (its index frame, or a frame with magic 28 B5 2F FD, first) that starts with the same
+    bytes as the build's payload file. The decoder then meets a damaged block or a wrong checksum."""
     exe, payload = Path(exe), Path(payload_file).read_bytes()
     data = bytearray(exe.read_bytes())
-    if not payload.startswith(ZSTD_MAGIC):
-        raise DriverError(f"{payload_file} is not a Zstandard frame")
+    if not payload.startswith((ZSTD_MAGIC, PAYLOAD_INDEX_MAGIC)):
+        raise DriverError(f"{payload_file} is not a Zstandard stream")
     starts, at = [], data.find(payload[:64])
     while at != -1:
         starts.append(at)

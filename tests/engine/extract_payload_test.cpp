@@ -11,6 +11,7 @@
 
 #include "app/unique_resource.h"
 #include "engine/install_engine.h"
+#include "engine/payload_reader.h"
 #include "tests/engine/progress_collector.h"
 #include "tests/support/temp_folder.h"
 
@@ -52,7 +53,8 @@ class ExtractPayloadTest : public ::testing::Test {
   ExtractFailure failure_;
 };
 
-// The packed tree both ways: a frame of known size (decoded once) and a streamed frame (read twice).
+// The packed tree every way: indexed frames (decoded on every core), one frame of known size (decoded
+// once, as older builds packed) and a streamed frame (read twice).
 class GeneratedTreeTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(GeneratedTreeTest, ArrivesWhole) {
@@ -78,8 +80,19 @@ TEST_P(GeneratedTreeTest, OneProgressMessagePerEntryWithArchiveNames) {
   EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const std::wstring& n) { return n.back() == L'/'; }));
 }
 
-INSTANTIATE_TEST_SUITE_P(BothReadingPaths, GeneratedTreeTest,
-                         ::testing::Values(L"tree.tar.zst", L"tree_streamed.tar.zst"));
+INSTANTIATE_TEST_SUITE_P(EveryReadingPath, GeneratedTreeTest,
+                         ::testing::Values(L"tree.tar.zst", L"tree_single_frame.tar.zst", L"tree_streamed.tar.zst"));
+
+// Other tools read the indexed payload as a plain .tar.zst; the library's own zstd reader among them.
+TEST_F(ExtractPayloadTest, TheLibrarysZstdReaderSkipsTheIndex) {
+  payload_ = ReadFileBytes(Fixture(L"tree.tar.zst"));
+  std::wifstream manifest(Fixture(L"tree.manifest"));
+  int expected = 0;
+  for (std::wstring line; std::getline(manifest, line);) ++expected;
+  const EntryCount count = CountPayloadEntries(payload_.data(), static_cast<uint32_t>(payload_.size()));
+  EXPECT_EQ(count.entries, expected);
+  EXPECT_TRUE(count.cleanEnd);
+}
 
 TEST_F(ExtractPayloadTest, EndBlocksOnlyIsAnEmptySuccess) {
   EXPECT_TRUE(Extract(L"end_blocks_only.tar.zst"));
@@ -119,7 +132,12 @@ TEST_P(DamagedPayloadTest, ReportsADamagedInstaller) {
 INSTANTIATE_TEST_SUITE_P(Damaged, DamagedPayloadTest,
                          ::testing::Values(L"truncated.tar.zst", L"bit_flipped_raw_block.tar.zst",
                                            L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst",
-                                           L"truncated_streamed.tar.zst", L"checksum_mismatch_streamed.tar.zst"));
+                                           L"truncated_streamed.tar.zst", L"checksum_mismatch_streamed.tar.zst",
+                                           L"checksum_mismatch_single_frame.tar.zst",
+                                           L"truncated_at_a_frame_end.tar.zst", L"index_counts_too_few.tar.zst",
+                                           L"index_counts_too_many.tar.zst", L"index_wrong_size.tar.zst",
+                                           L"index_huge_size.tar.zst", L"index_unknown_version.tar.zst",
+                                           L"frame_huge_window.tar.zst", L"frame_huge_content.tar.zst"));
 
 class HostilePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 

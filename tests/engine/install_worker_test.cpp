@@ -36,9 +36,12 @@ namespace fs = std::filesystem;
 using spdlog::level::err;
 using spdlog::level::info;
 
-constexpr uint16_t kTruncatedPayload = 131;
+// Damaged where only extraction can tell: its last frame fails the checksum.
+constexpr uint16_t kDamagedPayload = 131;
 constexpr uint16_t kHostilePayload = 132;
 constexpr uint16_t kEmptyArchive = 133;
+// An index declaring far more bytes than any disk holds: damaged, not a lack of room.
+constexpr uint16_t kHugeIndexPayload = 134;
 constexpr uint16_t kNoSuchResource = 199;
 
 // Relative path ("/" separators, folders ending in "/") → content, "" for folders.
@@ -239,7 +242,7 @@ TEST_F(InstallWorkerTest, UpgradeKeepsWhatThePreviousRecordDoesNotList) {
 
 TEST_F(InstallWorkerTest, InterruptedSwapIsRepairedEvenWhenTheNewPayloadIsDamaged) {
   MakeTree(backupDir_, "previous");  // an earlier run stopped after moving the old tree aside
-  Install(kTruncatedPayload);
+  Install(kDamagedPayload);
   EXPECT_EQ(collector_.failed, 1);
   EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller);
   EXPECT_EQ(Marker(), "previous");
@@ -259,7 +262,7 @@ TEST_F(InstallWorkerTest, HostilePayloadLeavesThePreviousInstallationUntouched) 
 
 // A failed first installation leaves no trace: no folder it created, no uninstall entry, no links.
 TEST_F(InstallWorkerTest, FailedFirstInstallationLeavesNothingBehind) {
-  for (const uint16_t payload : {kTruncatedPayload, kHostilePayload, kNoSuchResource}) {
+  for (const uint16_t payload : {kDamagedPayload, kHostilePayload, kHugeIndexPayload, kNoSuchResource}) {
     Clean();
     collector_.failed = 0;
     Install(payload);
