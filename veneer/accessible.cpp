@@ -1,9 +1,11 @@
 #include "veneer/accessible.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <string>
 
 #include "veneer/control.h"
+#include "veneer/layout_math.h"
 #include "veneer/paint_manager.h"
 #include "veneer/progress.h"
 
@@ -242,8 +244,9 @@ HRESULT CWindowAccessible::get_accValue(VARIANT child, BSTR* value) {
   if (FAILED(status)) return status;
   if (control == nullptr) return S_FALSE;
   if (auto* progress = static_cast<CProgressUI*>(control->GetInterface(L"Progress"))) {
-    const int range = progress->GetMaxValue() - progress->GetMinValue();
-    const int percent = range > 0 ? (progress->GetValue() - progress->GetMinValue()) * 100 / range : 0;
+    const int min = progress->GetMinValue();
+    const long percent =
+        ProgressExtent(static_cast<int64_t>(progress->GetValue()) - min, min, progress->GetMaxValue(), 100, false);
     return ReturnText(std::to_wstring(percent) + L"%", value);
   }
   if (control->GetInterface(L"RichEdit") != nullptr) {
