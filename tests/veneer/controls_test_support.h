@@ -23,12 +23,13 @@ void WriteBandsBmp(const std::filesystem::path& path, int length, int bandSize, 
 // Pixels of a surface region satisfying a predicate on the 0xRRGGBB value.
 int CountPixels(const Surface& surface, const RECT& area, const std::function<bool(uint32_t rgb)>& predicate);
 
-// Collects notifications as "type:sender-name".
+// Collects notifications as "type:sender-name", and their wParam.
 class NotifyLog : public Veneer::INotifyUI {
  public:
   void Notify(Veneer::NotifyRecord& msg) override;
   [[nodiscard]] int Count(const std::wstring& entry) const;
   std::vector<std::wstring> entries;
+  std::vector<WPARAM> wParams;
 };
 
 }  // namespace VeneerTest

@@ -39,10 +39,7 @@ struct SkinArchive {
     CPaintManagerUI::SetResourcePath(path.substr(0, slash + 1).c_str());
     CPaintManagerUI::SetResourceZip(path.substr(slash + 1).c_str(), true);
   }
-  ~SkinArchive() {
-    CPaintManagerUI::SetResourceZip(L"", false);
-    CPaintManagerUI::SetResourcePath(L"");
-  }
+  VeneerTest::ResourceSettingsReset reset;
 };
 
 // Sets the x87 precision of this thread for a while; GDI+ computes its sample positions with it.
@@ -201,10 +198,7 @@ TEST_F(ImageScaling, AtSinglePrecisionGdiplusDrawsTheCopies) {
 TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
   SkinArchive skin;
   CPaintManagerUI& manager = window_.Manager();
-  auto load = [&manager](const wchar_t* name) {
-    const TImageInfo* image = manager.GetImageEx(name, nullptr, 0, false, true);
-    return image;
-  };
+  auto load = [&manager](const wchar_t* name) { return manager.GetImageEx(name, nullptr, 0, false, true); };
   // Backgrounds are drawn 3:1 (100 %) and 2:1 (150 %).
   for (const wchar_t* name : {L"background_welcome.png", L"background_installing.png"}) {
     const TImageInfo* image = load(name);

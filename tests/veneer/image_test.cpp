@@ -10,24 +10,14 @@
 #include "veneer/render_engine.h"
 
 using namespace Veneer;
+using VeneerTest::Describe;
+using VeneerTest::ResourceSettingsReset;
 
 namespace {
 
 std::unique_ptr<TImageInfo> DecodeFixture(const wchar_t* name, uint32_t mask = 0) {
   const std::string bytes = ReadFileBytes(VeneerTest::FixturePath(name));
   return CRenderEngine::DecodeImage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), mask, false);
-}
-
-struct ResourceSettingsReset {
-  ~ResourceSettingsReset() {
-    CPaintManagerUI::SetResourceZip(L"", false);
-    CPaintManagerUI::SetResourcePath(L"");
-  }
-};
-
-std::string Describe(const RECT& rc) {
-  return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
-         std::to_string(rc.bottom);
 }
 
 }  // namespace
@@ -144,7 +134,7 @@ TEST(ImageDescriptor, ReadsEveryKey) {
   EXPECT_TRUE(info.gdiplus);
 }
 
-TEST(ImageDescriptor, ScanStopsAtTwoSpacesOrABrokenPair) {
+TEST(ImageDescriptor, ScanStopsAtTwoSpacesOrABrokenPairAndShortListsEndInZeros) {
   TDrawInfo twoSpaces;
   twoSpaces.Parse(L"file='a.png'  source='1,1,2,2'", L"", 100);
   EXPECT_EQ(twoSpaces.imageName, L"a.png");
@@ -155,6 +145,10 @@ TEST(ImageDescriptor, ScanStopsAtTwoSpacesOrABrokenPair) {
   EXPECT_EQ(broken.imageName, L"a.png");
   EXPECT_EQ(broken.fade, 255);
   EXPECT_TRUE(IsZero(broken.source));
+
+  TDrawInfo shortList;  // a short number list leaves the rest zero
+  shortList.Parse(L"file='a.png' source='7'", L"", 100);
+  EXPECT_EQ(Describe(shortList.source), "7,0,0,0");
 }
 
 TEST(ImageDescriptor, FadeIsAConstantAlphaOfZeroTo255) {
@@ -175,12 +169,6 @@ TEST(ImageDescriptor, EmptyValuesAreIgnoredAndTheModifierAddsPairs) {
   EXPECT_EQ(Describe(info.dest), "0,0,5,5");
   EXPECT_EQ(info.rotate, 90);
   EXPECT_TRUE(info.gdiplus);
-}
-
-TEST(ImageDescriptor, ShortNumberListsLeaveTheRestZero) {
-  TDrawInfo info;
-  info.Parse(L"file='a.png' source='7'", L"", 100);
-  EXPECT_EQ(Describe(info.source), "7,0,0,0");
 }
 
 // --- Placement ----------------------------------------------------------------------------------------

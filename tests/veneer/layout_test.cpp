@@ -3,19 +3,16 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/veneer/veneer_test_support.h"
 #include "veneer/container.h"
 #include "veneer/layout_math.h"
 
 using namespace Veneer;
+using VeneerTest::Describe;
 
 namespace {
-
-std::string Describe(const RECT& rc) {
-  return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
-         std::to_string(rc.bottom);
-}
 
 CControlUI* AddChild(CContainerUI& parent, const wchar_t* attributes) {
   auto* child = new CControlUI();
@@ -25,31 +22,6 @@ CControlUI* AddChild(CContainerUI& parent, const wchar_t* attributes) {
 }
 
 }  // namespace
-
-TEST(VerticalLayout, PaddedStretchChildTakesTheRest) {
-  // 0 +----------+
-  //   | h=30     |
-  // 30+----------+
-  //   | padding  |  275
-  // 305+---------+
-  //   | stretch  |  95
-  // 400+---------+
-  CVerticalLayoutUI layout;
-  CControlUI* fixed = AddChild(layout, L"height=\"30\"");
-  CControlUI* stretch = AddChild(layout, L"padding=\"0,275,0,0\"");
-  layout.SetPos(MakeRect(0, 0, 600, 400), false);
-  EXPECT_EQ(Describe(fixed->GetPos()), "0,0,600,30");
-  EXPECT_EQ(Describe(stretch->GetPos()), "0,305,600,400");
-}
-
-TEST(VerticalLayout, CentredChildIgnoresItsSidePadding) {
-  //   |<- 211 ->[ 178 ]<- 211 ->|
-  CVerticalLayoutUI layout;
-  layout.SetAttribute(L"childalign", L"center");
-  CControlUI* button = AddChild(layout, L"width=\"178\" height=\"40\" padding=\"30,0,5,0\"");
-  layout.SetPos(MakeRect(0, 0, 600, 400), false);
-  EXPECT_EQ(Describe(button->GetPos()), "211,0,389,40");
-}
 
 TEST(VerticalLayout, AlignmentNamesAndValuesAreCaseSensitive) {
   CVerticalLayoutUI layout;
@@ -63,78 +35,61 @@ TEST(VerticalLayout, AlignmentNamesAndValuesAreCaseSensitive) {
   EXPECT_EQ(layout.GetChildVAlign(), 8u);
 }
 
-TEST(VerticalLayout, LastStretchChildTakesTheRoundingLeftover) {
-  CVerticalLayoutUI layout;
-  CControlUI* first = AddChild(layout, L"");
-  CControlUI* second = AddChild(layout, L"");
-  layout.SetPos(MakeRect(0, 0, 100, 101), false);
-  EXPECT_EQ(first->GetHeight(), 50);
-  EXPECT_EQ(second->GetHeight(), 51);
-  EXPECT_EQ(second->GetPos().top, 50);
-}
+namespace {
 
-TEST(VerticalLayout, HiddenChildTakesNoSpaceNorPadding) {
-  CVerticalLayoutUI layout;
-  layout.SetAttribute(L"childpadding", L"10");
-  CControlUI* a = AddChild(layout, L"height=\"20\"");
-  AddChild(layout, L"height=\"20\" visible=\"false\"");
-  CControlUI* c = AddChild(layout, L"height=\"20\"");
-  layout.SetPos(MakeRect(0, 0, 50, 200), false);
-  EXPECT_EQ(Describe(a->GetPos()), "0,0,50,20");
-  EXPECT_EQ(Describe(c->GetPos()), "0,30,50,50");
-}
+// Each case: the layout's kind and attributes, its children's attributes, its size, and where each child
+// lands ("" where the case does not look).
+struct LayoutCase {
+  const char* what;
+  char kind;  // 'V'ertical, 'H'orizontal or plain 'C'ontainer
+  const wchar_t* attributes;
+  std::vector<const wchar_t*> children;
+  SIZE size;
+  std::vector<std::string> positions;
+};
 
-TEST(VerticalLayout, OverfullFixedChildrenSqueezeStretchToItsMinimum) {
-  CVerticalLayoutUI layout;
-  AddChild(layout, L"height=\"80\"");
-  CControlUI* stretch = AddChild(layout, L"minheight=\"5\"");
-  CControlUI* last = AddChild(layout, L"height=\"80\"");
-  layout.SetPos(MakeRect(0, 0, 50, 100), false);
-  EXPECT_EQ(Describe(stretch->GetPos()), "0,80,50,85");
-  EXPECT_EQ(Describe(last->GetPos()), "0,85,50,165");  // continues past the bottom
-}
+}  // namespace
 
-TEST(VerticalLayout, InsetAndBottomAlignmentWithoutStretch) {
-  CVerticalLayoutUI layout;
-  layout.SetAttribute(L"inset", L"10,10,10,10");
-  layout.SetAttribute(L"childvalign", L"bottom");
-  CControlUI* a = AddChild(layout, L"height=\"20\" padding=\"0,0,0,5\"");
-  layout.SetPos(MakeRect(0, 0, 100, 100), false);
-  EXPECT_EQ(Describe(a->GetPos()), "10,65,90,85");
-}
-
-TEST(HorizontalLayout, StretchSpacerBetweenLabelAndButtons) {
-  //   [label 100][     spacer     ][b 30][b 30]
-  CHorizontalLayoutUI layout;
-  CControlUI* label = AddChild(layout, L"width=\"100\" padding=\"0,4,0,6\"");
-  CControlUI* spacer = AddChild(layout, L"width=\"stretch\"");
-  CControlUI* min = AddChild(layout, L"width=\"30\" height=\"30\"");
-  CControlUI* close = AddChild(layout, L"width=\"30\" height=\"30\"");
-  layout.SetPos(MakeRect(0, 0, 600, 40), false);
-  EXPECT_EQ(Describe(label->GetPos()), "0,4,100,34");  // full height less its own padding
-  EXPECT_EQ(Describe(spacer->GetPos()), "100,0,540,40");
-  EXPECT_EQ(Describe(min->GetPos()), "540,0,570,30");
-  EXPECT_EQ(Describe(close->GetPos()), "570,0,600,30");
-}
-
-TEST(HorizontalLayout, CentredRowAndVerticalCentring) {
-  CHorizontalLayoutUI layout;
-  layout.SetAttribute(L"childalign", L"center");
-  layout.SetAttribute(L"childvalign", L"vcenter");
-  layout.SetAttribute(L"childpadding", L"10");
-  CControlUI* a = AddChild(layout, L"width=\"40\" height=\"20\"");
-  CControlUI* b = AddChild(layout, L"width=\"50\" height=\"10\"");
-  layout.SetPos(MakeRect(0, 0, 200, 60), false);
-  EXPECT_EQ(Describe(a->GetPos()), "50,20,90,40");  // free 100, half of it before the row
-  EXPECT_EQ(Describe(b->GetPos()), "100,25,150,35");
-}
-
-TEST(PlainContainer, EveryChildGetsTheInnerRectangle) {
-  CContainerUI container;
-  container.SetAttribute(L"inset", L"1,2,3,4");
-  CControlUI* a = AddChild(container, L"maxwidth=\"20\"");
-  container.SetPos(MakeRect(0, 0, 100, 100), false);
-  EXPECT_EQ(Describe(a->GetPos()), "1,2,21,96");
+TEST(LinearLayouts, ChildrenLandWhereTheirSizesPaddingsAndAlignmentSay) {
+  const LayoutCase cases[] = {
+      {"padded stretch child takes the rest", 'V', L"", {L"height=\"30\"", L"padding=\"0,275,0,0\""}, {600, 400},
+       {"0,0,600,30", "0,305,600,400"}},
+      {"centred child ignores its side padding", 'V', L"childalign=\"center\"",
+       {L"width=\"178\" height=\"40\" padding=\"30,0,5,0\""}, {600, 400}, {"211,0,389,40"}},
+      {"last stretch child takes the rounding leftover", 'V', L"", {L"", L""}, {100, 101},
+       {"0,0,100,50", "0,50,100,101"}},
+      {"hidden child takes no space nor padding", 'V', L"childpadding=\"10\"",
+       {L"height=\"20\"", L"height=\"20\" visible=\"false\"", L"height=\"20\""}, {50, 200},
+       {"0,0,50,20", "", "0,30,50,50"}},
+      {"overfull fixed children squeeze stretch to its minimum and run past the bottom", 'V', L"",
+       {L"height=\"80\"", L"minheight=\"5\"", L"height=\"80\""}, {50, 100}, {"", "0,80,50,85", "0,85,50,165"}},
+      {"inset and bottom alignment without stretch", 'V', L"inset=\"10,10,10,10\" childvalign=\"bottom\"",
+       {L"height=\"20\" padding=\"0,0,0,5\""}, {100, 100}, {"10,65,90,85"}},
+      {"stretch spacer between a label (full height less its padding) and two buttons", 'H', L"",
+       {L"width=\"100\" padding=\"0,4,0,6\"", L"width=\"stretch\"", L"width=\"30\" height=\"30\"",
+        L"width=\"30\" height=\"30\""},
+       {600, 40}, {"0,4,100,34", "100,0,540,40", "540,0,570,30", "570,0,600,30"}},
+      {"centred row, half the free 100 before it, centred vertically", 'H',
+       L"childalign=\"center\" childvalign=\"vcenter\" childpadding=\"10\"",
+       {L"width=\"40\" height=\"20\"", L"width=\"50\" height=\"10\""}, {200, 60}, {"50,20,90,40", "100,25,150,35"}},
+      {"a plain container gives every child the inner rectangle", 'C', L"inset=\"1,2,3,4\"", {L"maxwidth=\"20\""},
+       {100, 100}, {"1,2,21,96"}},
+  };
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<CContainerUI> layout;
+    if (c.kind == 'V') layout = std::make_unique<CVerticalLayoutUI>();
+    else if (c.kind == 'H') layout = std::make_unique<CHorizontalLayoutUI>();
+    else layout = std::make_unique<CContainerUI>();
+    layout->ApplyAttributeList(c.attributes);
+    std::vector<CControlUI*> children;
+    for (const wchar_t* attributes : c.children) children.push_back(AddChild(*layout, attributes));
+    layout->SetPos(MakeRect(0, 0, c.size.cx, c.size.cy), false);
+    for (size_t i = 0; i < children.size(); ++i) {
+      if (c.positions[i].empty()) continue;
+      EXPECT_EQ(Describe(children[i]->GetPos()), c.positions[i]) << "child " << i;
+    }
+  }
 }
 
 TEST(LayoutArithmetic, EstimateDrivesStretchAndLimits) {

@@ -28,20 +28,11 @@ def solid(width, height, rgba):
 
 def nine_part():
     # 9x9: 3-pixel corners red, edges green, middle blue (all opaque).
-    rows = []
-    for y in range(9):
-        row = []
-        for x in range(9):
-            edge_x = x < 3 or x >= 6
-            edge_y = y < 3 or y >= 6
-            if edge_x and edge_y:
-                row.append((255, 0, 0, 255))
-            elif edge_x or edge_y:
-                row.append((0, 255, 0, 255))
-            else:
-                row.append((0, 0, 255, 255))
-        rows.append(row)
-    return png(9, 9, rows)
+    def colour(x, y):
+        edges = (x < 3 or x >= 6) + (y < 3 or y >= 6)
+        return [(0, 0, 255, 255), (0, 255, 0, 255), (255, 0, 0, 255)][edges]
+
+    return png(9, 9, [[colour(x, y) for x in range(9)] for y in range(9)])
 
 
 def main():
@@ -57,11 +48,13 @@ def main():
         "half.png": solid(4, 4, (200, 100, 50, 128)),
         "left_opaque.png": png(4, 1, [[(255, 0, 0, 255)] * 2 + [(0, 0, 0, 0)] * 2]),
     }
-    for name, data in images.items():
+    def write(name, blob):
         with open(os.path.join(out, name), "wb") as f:
-            f.write(data)
-    with open(os.path.join(out, "not_an_image.png"), "wb") as f:
-        f.write(b"this is text, not an image")
+            f.write(blob)
+
+    for name, data in images.items():
+        write(name, data)
+    write("not_an_image.png", b"this is text, not an image")
 
     markup = '<?xml version="1.0" encoding="utf-8"?>\n<Window size="600,400">\n  <VerticalLayout name="root" />\n</Window>\n'
     big_text = os.urandom(300000).hex()  # incompressible enough to make inflate work
@@ -76,10 +69,6 @@ def main():
     data = open(skin, "rb").read()
     eocd = data.rfind(b"PK\x05\x06")
     directory = struct.unpack("<I", data[eocd + 16:eocd + 20])[0]
-
-    def write(name, blob):
-        with open(os.path.join(out, name), "wb") as f:
-            f.write(blob)
 
     # Directory offset pointing past the end of the file.
     write("directory_offset_past_end.zip", data[:eocd + 16] + struct.pack("<I", len(data) + 1000) + data[eocd + 20:])

@@ -18,13 +18,6 @@ std::vector<std::wstring> ChildNames(CSkinMarkupNode node) {
   return names;
 }
 
-struct ResourceFolderReset {
-  ~ResourceFolderReset() {
-    Veneer::CPaintManagerUI::SetResourceZip(L"", false);
-    Veneer::CPaintManagerUI::SetResourcePath(L"");
-  }
-};
-
 }  // namespace
 
 TEST(SkinMarkupGrammar, BuildsTheElementTreeInDocumentOrder) {
@@ -178,7 +171,7 @@ struct MalformedCase {
 class SkinMarkupMalformed : public ::testing::TestWithParam<MalformedCase> {};
 
 TEST_P(SkinMarkupMalformed, FailsWithItsMessageAndReleasesTheDocument) {
-  ResourceFolderReset reset;
+  VeneerTest::ResourceSettingsReset reset;
   Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
   CSkinMarkup doc;
   EXPECT_FALSE(doc.LoadFromFile(GetParam().file));
@@ -207,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{L"no_such_file.xml", L"Error opening file", L""}));
 
 TEST(SkinMarkupFiles, FourMebibytesExactlyIsAccepted) {
-  ResourceFolderReset reset;
+  VeneerTest::ResourceSettingsReset reset;
   Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
   CSkinMarkup doc;
   ASSERT_TRUE(doc.LoadFromFile(L"exactly_4mib.xml")) << testing::PrintToString(std::wstring(doc.GetLastErrorMessage()));
@@ -215,7 +208,7 @@ TEST(SkinMarkupFiles, FourMebibytesExactlyIsAccepted) {
 }
 
 TEST(SkinMarkupFiles, ReadsFromTheSkinArchive) {
-  ResourceFolderReset reset;
+  VeneerTest::ResourceSettingsReset reset;
   Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
   Veneer::CPaintManagerUI::SetResourceZip(L"skin.zip");
   CSkinMarkup doc;

@@ -3,24 +3,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/veneer/veneer_test_support.h"
+#include "tests/veneer/controls_test_support.h"
 #include "veneer/container.h"
 #include "veneer/name_table.h"
 
 using namespace Veneer;
+using VeneerTest::NotifyLog;
 
 namespace {
-
-// Collects notifications as "type:sender-name".
-class NotifyLog : public INotifyUI {
- public:
-  void Notify(NotifyRecord& msg) override {
-    entries.push_back(msg.type + L":" + (msg.sender != nullptr ? msg.sender->GetName() : L"-"));
-    wParams.push_back(msg.wParam);
-  }
-  std::vector<std::wstring> entries;
-  std::vector<WPARAM> wParams;
-};
 
 // Records the events a control receives as "name:event".
 void Watch(CControlUI* control, std::vector<std::wstring>* log) {
@@ -172,8 +162,10 @@ class InputRouting : public ::testing::Test {
     Watch(a_, &log_);
     Watch(b_, &log_);
     window_.Manager().AttachDialog(root);
+    window_.Manager().AddNotifier(&notes_);
     root->SetPos(MakeRect(0, 0, 200, 100), false);
   }
+  NotifyLog notes_;  // outlives the window that reports to it
   VeneerTest::TestWindow window_{200, 100};
   CControlUI* a_ = nullptr;
   CControlUI* b_ = nullptr;
@@ -205,35 +197,26 @@ TEST_F(InputRouting, PressedControlKeepsMovesAndGetsTheButtonUp) {
 }
 
 TEST_F(InputRouting, FocusNotificationsAndTabOrder) {
-  NotifyLog log;
-  window_.Manager().AddNotifier(&log);
   window_.Manager().SetFocus(a_);
   window_.Manager().SetFocus(b_);
-  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"setfocus:a", L"killfocus:a", L"setfocus:b"}));
-  window_.Manager().RemoveNotifier(&log);
+  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"setfocus:a", L"killfocus:a", L"setfocus:b"}));
 }
 
 TEST_F(InputRouting, AsynchronousNotificationsArriveThroughTheQueue) {
-  NotifyLog log;
-  window_.Manager().AddNotifier(&log);
   window_.Manager().SendNotify(a_, L"later", 1, 0, true);
   window_.Manager().SendNotify(b_, L"now", 2, 0, false);
-  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"now:b"}));
+  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"now:b"}));
   window_.Pump();
-  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"now:b", L"later:a"}));
-  window_.Manager().RemoveNotifier(&log);
+  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"now:b", L"later:a"}));
 }
 
 TEST_F(InputRouting, QueuedNotificationsOfADestroyedControlAreDropped) {
-  NotifyLog log;
-  window_.Manager().AddNotifier(&log);
   window_.Manager().SendNotify(b_, L"late", 0, 0, true);
   window_.Manager().SendNotify(a_, L"kept", 0, 0, true);
   static_cast<CContainerUI*>(window_.Manager().GetRoot())->Remove(b_);  // deleted when the queue is handled
   window_.Pump();
-  EXPECT_EQ(log.entries, (std::vector<std::wstring>{L"kept:a"}));
+  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"kept:a"}));
   EXPECT_EQ(window_.Manager().FindControl(L"b"), nullptr);
-  window_.Manager().RemoveNotifier(&log);
 }
 
 // --- Painting -----------------------------------------------------------------------------------------

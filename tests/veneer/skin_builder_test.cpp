@@ -141,15 +141,6 @@ TEST_F(Builder, WindowAttributesFollowTheirCaseExceptions) {
   EXPECT_TRUE(window_.Manager().IsLayered());
 }
 
-TEST_F(Builder, SizeIsScaledByTheWindowsDpi) {
-  ASSERT_NE(Build(LR"(<Window size="600,400"><Control/></Window>)"), nullptr);
-  EXPECT_EQ(WindowSize().cx, 600);
-  EXPECT_EQ(WindowSize().cy, 400);
-  window_.Manager().SetDPI(144);
-  EXPECT_EQ(WindowSize().cx, 900);
-  EXPECT_EQ(WindowSize().cy, 600);
-}
-
 TEST_F(Builder, IncludeWithCountAddsTheIncludedControlsThatOften) {
   TempFolder skins(L"veneer-skins");
   std::ofstream(skins.Path() / L"row.xml") << R"(<Row><Label name="item"/><Control/></Row>)";

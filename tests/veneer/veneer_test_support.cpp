@@ -9,6 +9,11 @@ std::wstring FixturePath(const wchar_t* name) {
   return (TestProgramFolder() / L"fixtures" / L"veneer" / name).wstring();
 }
 
+std::string Describe(const RECT& rc) {
+  return std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) + "," +
+         std::to_string(rc.bottom);
+}
+
 LRESULT CALLBACK TestWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

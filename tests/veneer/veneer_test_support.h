@@ -17,6 +17,17 @@ namespace VeneerTest {
 // A file written by make_veneer_fixtures.py next to the test program.
 std::wstring FixturePath(const wchar_t* name);
 
+// "left,top,right,bottom", for comparing rectangles in one expectation.
+std::string Describe(const RECT& rc);
+
+// Puts the process-wide resource folder and archive back to none when the scope ends, however it ends.
+struct ResourceSettingsReset {
+  ~ResourceSettingsReset() {
+    Veneer::CPaintManagerUI::SetResourceZip(L"", false);
+    Veneer::CPaintManagerUI::SetResourcePath(L"");
+  }
+};
+
 // A popup window whose messages go through a paint manager first, as the window base does.
 class TestWindow {
  public:

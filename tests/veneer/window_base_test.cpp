@@ -307,7 +307,7 @@ TEST(WindowBaseLifecycle, ASkinThatBuildsNothingEndsTheProcessWithCodeOne) {
 
 // --- Real input ---------------------------------------------------------------------------------------
 
-TEST(WindowBaseInput, CaptionDragMovesALayeredWindowByTheMouseDelta) {
+TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAndAButtonPressClicksInstead) {
   SkinWindow window(LayeredSkin());
   window.Open(200, 200);
   ASSERT_TRUE(window.GetPaintManager().IsLayered());
@@ -326,13 +326,7 @@ TEST(WindowBaseInput, CaptionDragMovesALayeredWindowByTheMouseDelta) {
   EXPECT_EQ(after.left - before.left, 90);
   EXPECT_EQ(after.top - before.top, 60);
   EXPECT_TRUE(window.clicks.empty());
-}
 
-TEST(WindowBaseInput, PressingAButtonClicksItInsteadOfDragging) {
-  SkinWindow window(LayeredSkin());
-  window.Open(200, 200);
-  BringToFront(window.GetHWND());
-  const RECT before = window.Bounds();
   const POINT button = window.Screen(255, 15);
   ASSERT_TRUE(RunWhilePumping([button] {
     MouseTo(button.x, button.y);
@@ -340,11 +334,11 @@ TEST(WindowBaseInput, PressingAButtonClicksItInsteadOfDragging) {
     MouseButton(false);
     Settle();
   }));
-  EXPECT_EQ(window.Bounds().left, before.left);
+  EXPECT_EQ(window.Bounds().left, after.left);
   EXPECT_EQ(window.clicks, std::vector<std::wstring>{L"action"});
 }
 
-TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClick) {
+TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClickAndHoverFollowsTheMouse) {
   SkinWindow window(kSkin);
   window.Open(200, 200);
   BringToFront(window.GetHWND());
@@ -364,6 +358,7 @@ TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClick) {
   // Pushed was cleared outside, while the captured mouse kept the button hot.
   EXPECT_EQ(stateOutside & (kButtonPushed | kButtonHot), kButtonHot);
 
+  UINT hovered = 0;
   ASSERT_TRUE(RunWhilePumping([&] {
     MouseTo(inside.x, inside.y);
     MouseButton(true);
@@ -371,25 +366,14 @@ TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClick) {
     MouseTo(inside.x + 2, inside.y);
     MouseButton(false);
     Settle();
-  }));
-  EXPECT_EQ(window.clicks, std::vector<std::wstring>{L"action"});
-}
-
-TEST(WindowBaseInput, HoverAndLeaveFollowTheRealMouse) {
-  SkinWindow window(kSkin);
-  window.Open(200, 200);
-  BringToFront(window.GetHWND());
-  auto* action = static_cast<CButtonUI*>(window.GetPaintManager().FindControl(L"action"));
-  const POINT inside = window.Screen(255, 15);
-  const POINT away = window.Screen(600, 500);  // outside the window
-  UINT hovered = 0;
-  ASSERT_TRUE(RunWhilePumping([&] {
     MouseTo(inside.x - 100, inside.y + 50);
     MouseTo(inside.x, inside.y);
     hovered = action->GetButtonState();
+    const POINT away = window.Screen(600, 500);  // outside the window
     MouseTo(away.x, away.y);
     Settle(600);  // the leave notice comes from the system's tracking
   }));
+  EXPECT_EQ(window.clicks, std::vector<std::wstring>{L"action"});
   EXPECT_EQ(hovered & kButtonHot, kButtonHot);
   EXPECT_EQ(action->GetButtonState() & kButtonHot, 0u);
   EXPECT_EQ(window.GetPaintManager().GetHover(), nullptr);
