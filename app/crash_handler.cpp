@@ -47,8 +47,8 @@ void WriteDumpFile(EXCEPTION_POINTERS* info, DWORD faultingThreadId) {
   exception.ThreadId = faultingThreadId;
   exception.ExceptionPointers = info;
   exception.ClientPointers = FALSE;
-  ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpNormal, &exception,
-                      nullptr, nullptr);
+  ::MiniDumpWriteDump(::GetCurrentProcess(), ::GetCurrentProcessId(), file.Get(), MiniDumpNormal, &exception, nullptr,
+                      nullptr);
 }
 
 // A stack overflow handed to the writer thread. The fault is copied into static storage, so a writer that

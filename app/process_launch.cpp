@@ -97,16 +97,16 @@ HRESULT FindDesktopShell(IShellDispatch2** shell, const char** failedStep) {
   LONG desktopWindow = 0;
   ComPtr<IDispatch> browserDispatch;
   // S_FALSE: no window of that kind.
-  result = windows.Get()->FindWindowSW(desktop.Get(), noRoot.Get(), SWC_DESKTOP, &desktopWindow,
-                                       SWFO_NEEDDISPATCH, browserDispatch.Put());
+  result = windows.Get()->FindWindowSW(desktop.Get(), noRoot.Get(), SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
+                                       browserDispatch.Put());
   if (result != S_OK || !browserDispatch) return fail("IShellWindows::FindWindowSW", result);
 
   ComPtr<IServiceProvider> services;
   result = browserDispatch.Get()->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.Put()));
   if (FAILED(result) || !services) return fail("IServiceProvider", result);
   ComPtr<IShellBrowser> browser;
-  result = services.Get()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser,
-                                        reinterpret_cast<void**>(browser.Put()));
+  result =
+      services.Get()->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, reinterpret_cast<void**>(browser.Put()));
   if (FAILED(result) || !browser) return fail("QueryService(SID_STopLevelBrowser)", result);
   ComPtr<IShellView> view;
   result = browser.Get()->QueryActiveShellView(view.Put());
@@ -125,8 +125,8 @@ HRESULT FindDesktopShell(IShellDispatch2** shell, const char** failedStep) {
   return S_OK;
 }
 
-bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring& argumentText,
-                             const std::wstring& folder, DesktopShellFinder finder) {
+bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring& argumentText, const std::wstring& folder,
+                             DesktopShellFinder finder) {
   const char* failedStep = "";
   ComPtr<IShellDispatch2> shell;
   HRESULT result = finder(shell.Put(), &failedStep);
@@ -142,15 +142,15 @@ bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring& argum
       result = E_OUTOFMEMORY;
     } else {
       failedStep = "IShellDispatch2::ShellExecute";
-      result = shell.Get()->ShellExecute(fileText.Get()->bstrVal, *arguments.Get(), *workingFolder.Get(),
-                                         *verb.Get(), *show.Get());
+      result = shell.Get()->ShellExecute(fileText.Get()->bstrVal, *arguments.Get(), *workingFolder.Get(), *verb.Get(),
+                                         *show.Get());
     }
   } else if (SUCCEEDED(result)) {
     result = E_FAIL;
   }
   if (SUCCEEDED(result)) return true;
-  spdlog::warn("桌面外壳无法打开 \"{}\"（{} 失败，0x{:08X}），改为直接启动，带有安装程序的管理员权限",
-               WideToUtf8(file), failedStep, static_cast<uint32_t>(result));
+  spdlog::warn("桌面外壳无法打开 \"{}\"（{} 失败，0x{:08X}），改为直接启动，带有安装程序的管理员权限", WideToUtf8(file),
+               failedStep, static_cast<uint32_t>(result));
   return false;
 }
 

@@ -32,8 +32,8 @@ HRESULT FindDesktopShell(IShellDispatch2** shell, const char** failedStep);
 // Opens file (a program or a web address) with the "open" verb, SW_SHOWNORMAL, argumentText and the
 // working folder through the desktop's shell. False, after a warning in the log that names the step that
 // failed, when that is impossible: the caller then opens it itself.
-bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring& argumentText,
-                             const std::wstring& folder, DesktopShellFinder finder = &FindDesktopShell);
+bool OpenThroughDesktopShell(const std::wstring& file, const std::wstring& argumentText, const std::wstring& folder,
+                             DesktopShellFinder finder = &FindDesktopShell);
 
 // How LaunchAsDesktopUser started the program. The process id is known only for a direct start.
 struct UserLaunch {

@@ -18,8 +18,8 @@ void BringForward(HWND window) {
   ::GetWindowThreadProcessId(window, &processId);
   ::AllowSetForegroundWindow(processId);
   DWORD_PTR ignored = 0;
-  ::SendMessageTimeoutW(window, ShowInstallerWindowMessage(), 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG,
-                        kShowAnswerWaitMs, &ignored);
+  ::SendMessageTimeoutW(window, ShowInstallerWindowMessage(), 0, 0, SMTO_NORMAL | SMTO_ABORTIFHUNG, kShowAnswerWaitMs,
+                        &ignored);
   // The same from here, in case the window could not answer in time.
   if (::IsIconic(window)) ::ShowWindowAsync(window, SW_RESTORE);
   ::SetForegroundWindow(::GetLastActivePopup(window));
@@ -32,8 +32,7 @@ UINT ShowInstallerWindowMessage() {
   return message;
 }
 
-InstallerInstance::InstallerInstance(WhenTaken whenTaken)
-    : mutex_(::CreateMutexW(nullptr, FALSE, kMutexName)) {
+InstallerInstance::InstallerInstance(WhenTaken whenTaken) : mutex_(::CreateMutexW(nullptr, FALSE, kMutexName)) {
   const bool bringForward = whenTaken == WhenTaken::kBringForward;
   if (!mutex_) {
     // Without the mutex only the window is left to tell whether an installer runs.

@@ -34,8 +34,8 @@ std::wstring GetTempDirectory() {
   ::GetTempPathW(MAX_PATH, shortForm);
   wchar_t longForm[MAX_PATH] = {};
   const DWORD longLength = ::GetLongPathNameW(shortForm, longForm, MAX_PATH);
-  std::wstring chosen = (longLength >= 1 && longLength < MAX_PATH) ? std::wstring(longForm, longLength)
-                                                                    : std::wstring(shortForm);
+  std::wstring chosen =
+      (longLength >= 1 && longLength < MAX_PATH) ? std::wstring(longForm, longLength) : std::wstring(shortForm);
   if (chosen.empty()) return kTempDirectoryFallback;
   return chosen;
 }

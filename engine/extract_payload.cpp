@@ -45,8 +45,7 @@ class ProgressPoster {
 
   void Entry(std::wstring name) {
     pending_.push_back(std::move(name));
-    if (!count_ && counting_.valid() &&
-        counting_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+    if (!count_ && counting_.valid() && counting_.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
       count_ = counting_.get();
     }
     if (count_) Flush();
@@ -69,8 +68,7 @@ class ProgressPoster {
       const int percent = posted_ * 100 / total;
       auto* text = new std::wstring(std::move(name));
       // A message the window never receives would leak its text.
-      if (!::PostMessageW(window_, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent),
-                          reinterpret_cast<LPARAM>(text))) {
+      if (!::PostMessageW(window_, WM_INSTALL_PROGRESS, static_cast<WPARAM>(percent), reinterpret_cast<LPARAM>(text))) {
         delete text;
       }
     }
@@ -221,8 +219,7 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
     }
 
     if (!safe) {
-      result = {FailureCause::kDamagedInstaller, name, "entry refused: not a plain file or folder below the target",
-                0};
+      result = {FailureCause::kDamagedInstaller, name, "entry refused: not a plain file or folder below the target", 0};
     } else if (archive_write_header(writer.Get(), entry) != ARCHIVE_OK) {
       result = {CauseOfWriteErrno(archive_errno(writer.Get())), name, LibraryError(writer.Get(), "header refused"),
                 archive_errno(writer.Get())};

@@ -36,7 +36,7 @@ FolderState ClassifyFolder(const std::wstring& folder, const std::wstring& regis
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? FolderState::kMissing
-                                                                           : FolderState::kUnreadable;
+                                                                          : FolderState::kUnreadable;
   }
   // A file, or a link that may lead anywhere, is never ours to move.
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -65,8 +65,8 @@ std::wstring RegisteredInstallLocation() {
   wchar_t location[MAX_PATH + 1] = {};
   DWORD size = sizeof(location) - sizeof(wchar_t);
   DWORD type = 0;
-  if (::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(location),
-                         &size) != ERROR_SUCCESS ||
+  if (::RegQueryValueExW(key.Get(), L"InstallLocation", nullptr, &type, reinterpret_cast<BYTE*>(location), &size) !=
+          ERROR_SUCCESS ||
       (type != REG_SZ && type != REG_EXPAND_SZ)) {
     return {};
   }
@@ -75,8 +75,8 @@ std::wstring RegisteredInstallLocation() {
 
 bool WriteInstallMarker(const std::wstring& folder, const std::wstring& version) {
   const std::wstring path = WithoutTrailingSeparators(folder) + L"\\" + kInstallMarkerName;
-  UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   const std::string text = "[Quillon]\r\nVersion=" + WideToUtf8(version) +
                            "\r\n; This folder is an installation of Quillon; its installer may replace it.\r\n";

@@ -74,9 +74,8 @@ std::unique_ptr<FramedPayloadDecoder> FramedPayloadDecoder::Start(const void* da
   const unsigned threadCount = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDecodeThreads);
   // Two more buffers than threads: the reader works in one while every thread fills another.
   const size_t slotCount = std::min<size_t>(threadCount + 2, index.frames.size());
-  std::unique_ptr<FramedPayloadDecoder> decoder(
-      new (std::nothrow) FramedPayloadDecoder(static_cast<const unsigned char*>(data), std::move(index), slotCount,
-                                              slotBytes));
+  std::unique_ptr<FramedPayloadDecoder> decoder(new (std::nothrow) FramedPayloadDecoder(
+      static_cast<const unsigned char*>(data), std::move(index), slotCount, slotBytes));
   if (!decoder) return nullptr;
   for (const Slot& slot : decoder->slots_) {
     if (!slot.buffer) return nullptr;
@@ -126,8 +125,8 @@ void FramedPayloadDecoder::DecodeFrames() noexcept {
     // beyond the buffer itself.
     bool intact = false;
     if (context) {
-      const size_t decoded = ZSTD_decompressDCtx(context.Get(), slot.buffer.get(), frame.contentSize,
-                                                 data_ + frame.offset, frame.size);
+      const size_t decoded =
+          ZSTD_decompressDCtx(context.Get(), slot.buffer.get(), frame.contentSize, data_ + frame.offset, frame.size);
       intact = !ZSTD_isError(decoded) && decoded == frame.contentSize;
     }
     {

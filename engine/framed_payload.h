@@ -64,7 +64,7 @@ class FramedPayloadDecoder {
  private:
   struct Slot {
     std::unique_ptr<unsigned char[]> buffer;
-    bool ready = false;  // guarded by mutex_
+    bool ready = false;   // guarded by mutex_
     bool intact = false;  // guarded by mutex_
   };
 

@@ -59,8 +59,8 @@ void GrantEveryoneModify(std::wstring dir, DWORD timeLimitMs) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &info)) {
+  if (!::CreateProcessW(program.c_str(), buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &info)) {
     spdlog::warn("无法启动 icacls (错误码: {}) {}", ::GetLastError(), WideToUtf8(program));
     return;
   }

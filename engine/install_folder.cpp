@@ -53,8 +53,8 @@ bool IsDeviceName(const std::wstring& component) {
   for (const wchar_t* device : kDevices) {
     if (base == device) return true;
   }
-  return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) &&
-         base[3] >= L'1' && base[3] <= L'9';
+  return base.size() == 4 && (base.compare(0, 3, L"COM") == 0 || base.compare(0, 3, L"LPT") == 0) && base[3] >= L'1' &&
+         base[3] <= L'9';
 }
 
 bool IsValidComponent(const std::wstring& component) {

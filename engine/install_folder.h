@@ -17,12 +17,12 @@ std::wstring ProposedInstallFolder();
 
 enum class FolderProblem {
   kNone,
-  kEmpty,              // nothing but blanks
-  kNotAbsolute,        // relative, or relative to a drive's current folder ("C:Apps", "\Apps")
-  kRoot,               // a drive or share root: the swap would move the whole drive
-  kInvalidName,        // a character or a device name that no Windows folder can have
-  kMissingRoot,        // the drive or share does not exist
-  kFileInTheWay,       // the folder, or one of its parents, exists as a file
+  kEmpty,         // nothing but blanks
+  kNotAbsolute,   // relative, or relative to a drive's current folder ("C:Apps", "\Apps")
+  kRoot,          // a drive or share root: the swap would move the whole drive
+  kInvalidName,   // a character or a device name that no Windows folder can have
+  kMissingRoot,   // the drive or share does not exist
+  kFileInTheWay,  // the folder, or one of its parents, exists as a file
 };
 
 struct FolderCheck {

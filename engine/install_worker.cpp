@@ -55,9 +55,7 @@ template <typename Step>
   return false;
 }
 
-std::error_code LastError() {
-  return {static_cast<int>(::GetLastError()), std::system_category()};
-}
+std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
 
 // Where the previous installation is before the swap: the install folder, or (after an interrupted swap,
 // which the worker repairs before unpacking) the backup.
@@ -74,8 +72,7 @@ bool IsFileAt(const fs::path& path) {
 // The worker's verdict on the install folder and its siblings before anything is touched.
 class FolderGuard {
  public:
-  FolderGuard(const InstallPaths& paths, std::wstring registered)
-      : paths_(paths), registered_(std::move(registered)) {}
+  FolderGuard(const InstallPaths& paths, std::wstring registered) : paths_(paths), registered_(std::move(registered)) {}
 
   // The install folder: missing, empty, or an installation of ours.
   [[nodiscard]] bool InstallFolderUsable() const {
@@ -169,7 +166,8 @@ class FailureReport {
   }
 
  private:
-  std::unique_ptr<InstallFailure> failure_ = std::make_unique<InstallFailure>(InstallFailure{FailureCause::kNone, 0, 0, 0, {}});
+  std::unique_ptr<InstallFailure> failure_ =
+      std::make_unique<InstallFailure>(InstallFailure{FailureCause::kNone, 0, 0, 0, {}});
 };
 
 }  // namespace

@@ -84,8 +84,8 @@ bool ContainsNoCase(std::wstring haystack, std::wstring needle) {
 std::wstring TaskbarPinFolder() {
   wchar_t appData[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return {};
-  return (std::filesystem::path(appData) / L"Microsoft" / L"Internet Explorer" / L"Quick Launch" /
-          L"User Pinned" / L"TaskBar")
+  return (std::filesystem::path(appData) / L"Microsoft" / L"Internet Explorer" / L"Quick Launch" / L"User Pinned" /
+          L"TaskBar")
       .wstring();
 }
 
@@ -93,17 +93,15 @@ void InstallEngine::CreateShortcuts() const {
   const std::wstring launcher = installDir + L"\\quillon_launcher.exe";
   const std::wstring uninstaller = installDir + L"\\unins000.exe";
 
-  if (!CreateShortcut(launcher, FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Quillon.lnk", L"Quillon",
-                      launcher)) {
+  if (!CreateShortcut(launcher, FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Quillon.lnk", L"Quillon", launcher)) {
     spdlog::error("CreateShortcut desktop err");
   }
   EnsureDirectory(FolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillon");
-  if (!CreateShortcut(launcher, FolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillon\\Quillon.lnk", L"Quillon",
-                      launcher)) {
+  if (!CreateShortcut(launcher, FolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillon\\Quillon.lnk", L"Quillon", launcher)) {
     spdlog::error("CreateShortcut startMenu err");
   }
-  if (!CreateShortcut(uninstaller, FolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillon\\卸载Quillon.lnk",
-                      L"卸载Quillon", uninstaller)) {
+  if (!CreateShortcut(uninstaller, FolderPath(CSIDL_COMMON_PROGRAMS) + L"\\Quillon\\卸载Quillon.lnk", L"卸载Quillon",
+                      uninstaller)) {
     spdlog::error("CreateShortcut uninstall startMenu err");
   }
   RepointTaskbarPins();

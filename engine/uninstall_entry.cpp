@@ -11,13 +11,12 @@
 
 bool SetUninstallValue(const wchar_t* name, const wchar_t* value) {
   UniqueHkey key;
-  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallSubkey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                        nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallSubkey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
+                        key.Put(), nullptr) != ERROR_SUCCESS) {
     return false;
   }
   const DWORD bytes = static_cast<DWORD>((std::wcslen(value) + 1) * sizeof(wchar_t));
-  return ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) ==
-         ERROR_SUCCESS;
+  return ::RegSetValueExW(key.Get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value), bytes) == ERROR_SUCCESS;
 }
 
 void InstallEngine::WriteUninstallEntry() const {

@@ -30,9 +30,7 @@ std::wstring CaseFolded(const std::wstring& text) {
   return length == static_cast<int>(text.size()) ? folded : text;
 }
 
-std::error_code LastError() {
-  return {static_cast<int>(::GetLastError()), std::system_category()};
-}
+std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::system_category()}; }
 
 std::wstring ParentOf(const std::wstring& relative) {
   const size_t separator = relative.find_last_of(L'\\');

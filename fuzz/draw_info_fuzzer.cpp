@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const RECT dest = ComputeImageDest(item, info, &dpi);
   RECT source = info.source;
   if (IsZero(source)) source = MakeRect(0, 0, 1 + input.Byte(), 1 + input.Byte());
-  for (const ImagePiece& piece : ComputeImagePieces(dest, paint, source, info.corner, info.hole, info.xTiled,
-                                                    info.yTiled)) {
+  for (const ImagePiece& piece :
+       ComputeImagePieces(dest, paint, source, info.corner, info.hole, info.xTiled, info.yTiled)) {
     RECT visible;
     if (IsEmpty(piece.dest) || IsEmpty(piece.source) || !Intersect(visible, piece.dest, paint)) __builtin_trap();
   }

@@ -64,7 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const auto vertical = LayoutVertical(inner, childPadding, align, valign, children);
   const auto horizontal = LayoutHorizontal(inner, childPadding, align, valign, children);
-  if (vertical.positions.size() != children.size() || horizontal.positions.size() != children.size())
-    __builtin_trap();
+  if (vertical.positions.size() != children.size() || horizontal.positions.size() != children.size()) __builtin_trap();
   return 0;
 }

@@ -41,8 +41,7 @@ AsyncHttpsClient::AsyncHttpsClient()
       spdlog::warn("设置 WinHTTP 超时失败，错误码: {}", ::GetLastError());
     }
     // Connection and request handles inherit the callback from the session.
-    ::WinHttpSetStatusCallback(session_.Get(), &AsyncHttpsClient::OnStatus, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS,
-                               0);
+    ::WinHttpSetStatusCallback(session_.Get(), &AsyncHttpsClient::OnStatus, WINHTTP_CALLBACK_FLAG_ALL_NOTIFICATIONS, 0);
   }
   productVersion_ = GetProductVersion();
   deviceId_ = GetMachineGuid();
@@ -90,8 +89,7 @@ bool AsyncHttpsClient::SendRequest(const std::wstring& host, const std::wstring&
     return false;
   }
   context->request.Reset(::WinHttpOpenRequest(context->connection.Get(), L"POST", path.c_str(), nullptr,
-                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                              WINHTTP_FLAG_SECURE));
+                                              WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, WINHTTP_FLAG_SECURE));
   if (!context->request) {
     FinishRequest(context.release());
     return false;
@@ -99,15 +97,14 @@ bool AsyncHttpsClient::SendRequest(const std::wstring& host, const std::wstring&
 
   const std::wstring headers = L"Content-Type: application/json\r\nCache-Control: no-cache\r\nx-qln: os=2&ver=" +
                                productVersion_ + L"&dvc=" + deviceId_ + L"&ch=default\r\n";
-  ::WinHttpAddRequestHeaders(context->request.Get(), headers.c_str(), static_cast<DWORD>(-1),
-                             WINHTTP_ADDREQ_FLAG_ADD);
+  ::WinHttpAddRequestHeaders(context->request.Get(), headers.c_str(), static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD);
 
   // The callback may run, and even free the context, before WinHttpSendRequest returns: everything it
   // needs is read before the call, and the context is not touched after a successful one.
   RequestContext* owned = context.release();
   const DWORD length = static_cast<DWORD>(owned->requestBody.size());
-  if (!::WinHttpSendRequest(owned->request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, owned->requestBody.data(),
-                            length, length, reinterpret_cast<DWORD_PTR>(owned))) {
+  if (!::WinHttpSendRequest(owned->request.Get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, owned->requestBody.data(), length,
+                            length, reinterpret_cast<DWORD_PTR>(owned))) {
     FinishRequest(owned);
     return false;
   }
@@ -124,16 +121,14 @@ void CALLBACK AsyncHttpsClient::OnStatus(HINTERNET handle, DWORD_PTR contextValu
       if (!::WinHttpReceiveResponse(context->request.Get(), nullptr)) context->owner->FinishRequest(context);
       break;
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
-      if (!::WinHttpReadData(context->request.Get(), context->readBuffer, RequestContext::kReadBufferSize,
-                             nullptr)) {
+      if (!::WinHttpReadData(context->request.Get(), context->readBuffer, RequestContext::kReadBufferSize, nullptr)) {
         context->owner->FinishRequest(context);
       }
       break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
       if (infoLength > 0) {
         context->responseBody.append(context->readBuffer, infoLength);
-        if (!::WinHttpReadData(context->request.Get(), context->readBuffer, RequestContext::kReadBufferSize,
-                               nullptr)) {
+        if (!::WinHttpReadData(context->request.Get(), context->readBuffer, RequestContext::kReadBufferSize, nullptr)) {
           context->owner->FinishRequest(context);
         }
       } else {

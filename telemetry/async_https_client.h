@@ -75,8 +75,7 @@ class AsyncHttpsClient {
   void Shutdown();
 
  private:
-  static void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
-                                DWORD infoLength);
+  static void CALLBACK OnStatus(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info, DWORD infoLength);
   void BeginRequest() noexcept;
   void FinishRequest(RequestContext* context) noexcept;
   LONG PendingRequests() noexcept;

@@ -37,8 +37,8 @@ nlohmann::json BuildTelemetryEvent(std::int64_t nowMs, const std::string& appVer
 
 bool AsyncHttpsClient::SendLog(const std::string& eventType, const std::string& eventName) {
   const std::int64_t nowMs = CurrentUnixTimeMs();
-  const nlohmann::json event = BuildTelemetryEvent(nowMs, WideToAnsi(GetProductVersion()),
-                                                   WideToAnsi(GetMachineGuid()), eventType, eventName);
+  const nlohmann::json event =
+      BuildTelemetryEvent(nowMs, WideToAnsi(GetProductVersion()), WideToAnsi(GetMachineGuid()), eventType, eventName);
   // Text from the ANSI code page need not be UTF-8; its stray bytes are logged and sent as U+FFFD.
   spdlog::info("SendLog  {} ", event.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
   return SendRequest(

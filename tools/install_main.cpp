@@ -83,8 +83,8 @@ void PrintLink(const std::wstring& path) {
   link.Get()->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH);
   link.Get()->GetDescription(description, MAX_PATH);
   link.Get()->GetWorkingDirectory(directory, MAX_PATH);
-  std::printf("  %s\n    -> %s (\"%s\", in %s)\n", Utf8(path).c_str(), Utf8(target).c_str(),
-              Utf8(description).c_str(), Utf8(directory).c_str());
+  std::printf("  %s\n    -> %s (\"%s\", in %s)\n", Utf8(path).c_str(), Utf8(target).c_str(), Utf8(description).c_str(),
+              Utf8(directory).c_str());
 }
 
 std::wstring ShellFolder(int csidl) {

@@ -26,8 +26,7 @@
 namespace {
 
 constexpr wchar_t kWelcomeBackground[] = L"file='background_welcome.png' gdiplus='true' source='0,0,1800,1200'";
-constexpr wchar_t kCustomiseBackground[] =
-    L"file='background_welcome_more.png' gdiplus='true' source='0,0,1800,1401'";
+constexpr wchar_t kCustomiseBackground[] = L"file='background_welcome_more.png' gdiplus='true' source='0,0,1800,1401'";
 
 constexpr int kExtendTops[4] = {0, 42, 84, 126};
 constexpr int kTickedTops[4] = {204, 255, 306, 357};
@@ -281,8 +280,7 @@ void CMainWnd::SetButtonImages(const wchar_t* controlName, const wchar_t* file, 
   for (int i = 0; i < 4; ++i) {
     const int stateBottom = i < 3 ? tops[i + 1] : bottom;
     wchar_t descriptor[160] = {};
-    std::swprintf(descriptor, 160, L"file='%ls' gdiplus='true' source='0,%d,%d,%d'", file, tops[i], width,
-                  stateBottom);
+    std::swprintf(descriptor, 160, L"file='%ls' gdiplus='true' source='0,%d,%d,%d'", file, tops[i], width, stateBottom);
     button->SetAttribute(kStates[i], descriptor);
   }
 }

@@ -60,8 +60,7 @@ class CMainWnd : public Veneer::WindowImplBase {
   void SendEvent(const char* eventType, const char* eventName);
   void ResizeWindow(int logicalHeight);
   void SetBackground(const wchar_t* descriptor);
-  void SetButtonImages(const wchar_t* controlName, const wchar_t* file, const int (&tops)[4], int width,
-                       int bottom);
+  void SetButtonImages(const wchar_t* controlName, const wchar_t* file, const int (&tops)[4], int width, int bottom);
   void SetControlVisible(const wchar_t* controlName, bool visible);
   // The words and roles screen readers announce for the image-only controls.
   void DescribeControlsForScreenReaders();

@@ -26,8 +26,7 @@ namespace {
 
 // Logged in place of the process id when the desktop's shell started the application.
 constexpr char kLaunchedByDesktopShell[] = "desktop-shell";
-constexpr wchar_t kInstallingBackground[] =
-    L"file='background_installing.png' gdiplus='true' source='0,0,1800,1200'";
+constexpr wchar_t kInstallingBackground[] = L"file='background_installing.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFinishBackground[] = L"file='background_finish.png' gdiplus='true' source='0,0,1800,1200'";
 constexpr wchar_t kFailedBackground[] = L"file='background_failed.png' gdiplus='true' source='0,0,1800,1200'";
 
@@ -100,8 +99,7 @@ LRESULT CMainWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       AsyncHttpsClient::GetInstance().Shutdown();
       ::PostQuitMessage(exitCode_);
       break;
-    default:
-      break;
+    default: break;
   }
   return WindowImplBase::HandleMessage(msg, wParam, lParam);
 }

@@ -65,15 +65,12 @@ int InstallAndWait(const std::wstring& folder) {
       case WM_INSTALL_PROGRESS:
         delete reinterpret_cast<std::wstring*>(message.lParam);  // only freed: nobody sees the progress
         break;
-      case WM_INSTALL_SUCCEEDED:
-        return LogInstallResult(nullptr);
+      case WM_INSTALL_SUCCEEDED: return LogInstallResult(nullptr);
       case WM_INSTALL_FAILED: {
         const InstallFailure failure = TakeInstallFailure(message.wParam, message.lParam);
         return LogInstallResult(&failure);
       }
-      default:
-        ::DispatchMessageW(&message);
-        break;
+      default: ::DispatchMessageW(&message); break;
     }
   }
 }

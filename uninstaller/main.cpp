@@ -154,8 +154,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
     started = false;
     Tell(arguments.silent, ResultText(kNotAnInstallation, arguments.installDir));
   } else {
-    result = arguments.silent ? RunUninstall(arguments.installDir, {})
-                              : RunWindow(instance, arguments.installDir, started);
+    result =
+        arguments.silent ? RunUninstall(arguments.installDir, {}) : RunWindow(instance, arguments.installDir, started);
   }
   DWORD written = 0;
   ::WriteFile(resultPipe.Get(), &result, sizeof(result), &written, nullptr);

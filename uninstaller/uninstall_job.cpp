@@ -68,15 +68,11 @@ void FinishSelfRemoval(const std::wstring& installDir, bool removed, int result)
 
 std::wstring ResultText(int result, const std::wstring& installDir) {
   switch (result) {
-    case kNotAnInstallation:
-      return L"未找到 Quillon 的安装，没有删除任何文件。";
-    case kFilesInUse:
-      return L"部分文件正在被其他程序使用，未能删除。请关闭相关程序后再次卸载。";
+    case kNotAnInstallation: return L"未找到 Quillon 的安装，没有删除任何文件。";
+    case kFilesInUse: return L"部分文件正在被其他程序使用，未能删除。请关闭相关程序后再次卸载。";
     case kNoRecord:
       return L"未找到安装记录：已删除快捷方式和卸载信息，程序文件仍保留在 " + installDir + L"，请手动删除。";
-    case kCopyFailed:
-      return L"无法启动卸载程序的临时副本，没有删除任何文件。";
-    default:
-      return L"卸载失败，请查看日志。";
+    case kCopyFailed: return L"无法启动卸载程序的临时副本，没有删除任何文件。";
+    default: return L"卸载失败，请查看日志。";
   }
 }

@@ -22,8 +22,7 @@ void CUninstallWnd::Notify(Veneer::NotifyRecord& msg) {
   if (msg.type == L"click" && msg.sender != nullptr) {
     const std::wstring name = msg.sender->GetName();
     // Closing is refused while the job runs: it never stops halfway.
-    if ((name == L"close_btn" || name == L"uninstall_continue_btn" || name == L"uninstall_done_btn") &&
-        !running_) {
+    if ((name == L"close_btn" || name == L"uninstall_continue_btn" || name == L"uninstall_done_btn") && !running_) {
       ::DestroyWindow(window_);
       return;
     }
@@ -59,9 +58,7 @@ void CUninstallWnd::StartUninstall() {
 
 LRESULT CUninstallWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_UNINSTALL_PROGRESS:
-      ShowProgress(static_cast<int>(wParam));
-      return 0;
+    case WM_UNINSTALL_PROGRESS: ShowProgress(static_cast<int>(wParam)); return 0;
     case WM_UNINSTALL_DONE:
       running_ = false;
       result_ = static_cast<int>(wParam);
@@ -75,11 +72,8 @@ LRESULT CUninstallWnd::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       if (running_) return 0;
       break;
-    case WM_DESTROY:
-      ::PostQuitMessage(result_);
-      break;
-    default:
-      break;
+    case WM_DESTROY: ::PostQuitMessage(result_); break;
+    default: break;
   }
   return WindowImplBase::HandleMessage(msg, wParam, lParam);
 }

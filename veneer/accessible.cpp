@@ -157,9 +157,12 @@ HRESULT CWindowAccessible::accNavigate(long direction, VARIANT start, VARIANT* e
   const long count = static_cast<long>(AccessibleChildren(*manager_).size());
   long target = 0;
   if (control == nullptr) {
-    if (direction == NAVDIR_FIRSTCHILD) target = count > 0 ? 1 : 0;
-    else if (direction == NAVDIR_LASTCHILD) target = count;
-    else return S_FALSE;  // the window's siblings belong to its parent
+    if (direction == NAVDIR_FIRSTCHILD)
+      target = count > 0 ? 1 : 0;
+    else if (direction == NAVDIR_LASTCHILD)
+      target = count;
+    else
+      return S_FALSE;  // the window's siblings belong to its parent
   } else {
     switch (direction) {
       case NAVDIR_NEXT:

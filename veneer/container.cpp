@@ -163,13 +163,19 @@ void CContainerUI::SetAttribute(const wchar_t* name, const wchar_t* value) {
     SetChildPadding(static_cast<int>(ParseLong(value)));
   } else if (std::wcscmp(name, L"childalign") == 0) {
     // Name and values compare case-sensitively here; other values leave the alignment as it is.
-    if (std::wcscmp(value, L"left") == 0) SetChildAlign(0);
-    else if (std::wcscmp(value, L"center") == 0) SetChildAlign(1);
-    else if (std::wcscmp(value, L"right") == 0) SetChildAlign(2);
+    if (std::wcscmp(value, L"left") == 0)
+      SetChildAlign(0);
+    else if (std::wcscmp(value, L"center") == 0)
+      SetChildAlign(1);
+    else if (std::wcscmp(value, L"right") == 0)
+      SetChildAlign(2);
   } else if (std::wcscmp(name, L"childvalign") == 0) {
-    if (std::wcscmp(value, L"top") == 0) SetChildVAlign(0);
-    else if (std::wcscmp(value, L"vcenter") == 0) SetChildVAlign(4);
-    else if (std::wcscmp(value, L"bottom") == 0) SetChildVAlign(8);
+    if (std::wcscmp(value, L"top") == 0)
+      SetChildVAlign(0);
+    else if (std::wcscmp(value, L"vcenter") == 0)
+      SetChildVAlign(4);
+    else if (std::wcscmp(value, L"bottom") == 0)
+      SetChildVAlign(8);
   } else if (is(L"scrollstepsize")) {
     scrollStep_ = static_cast<int>(ParseLong(value));
   } else if (is(L"fixedscrollbar")) {

@@ -330,10 +330,11 @@ struct CursorName {
   const wchar_t* id;
 };
 const CursorName kCursors[] = {
-    {L"arrow", IDC_ARROW},       {L"ibeam", IDC_IBEAM},       {L"wait", IDC_WAIT},       {L"cross", IDC_CROSS},
-    {L"uparrow", IDC_UPARROW},   {L"size", IDC_SIZE},         {L"icon", IDC_ICON},       {L"sizenwse", IDC_SIZENWSE},
-    {L"sizenesw", IDC_SIZENESW}, {L"sizewe", IDC_SIZEWE},     {L"sizens", IDC_SIZENS},   {L"sizeall", IDC_SIZEALL},
-    {L"no", IDC_NO},             {L"hand", IDC_HAND},
+    {L"arrow", IDC_ARROW},   {L"ibeam", IDC_IBEAM},       {L"wait", IDC_WAIT},
+    {L"cross", IDC_CROSS},   {L"uparrow", IDC_UPARROW},   {L"size", IDC_SIZE},
+    {L"icon", IDC_ICON},     {L"sizenwse", IDC_SIZENWSE}, {L"sizenesw", IDC_SIZENESW},
+    {L"sizewe", IDC_SIZEWE}, {L"sizens", IDC_SIZENS},     {L"sizeall", IDC_SIZEALL},
+    {L"no", IDC_NO},         {L"hand", IDC_HAND},
 };
 
 }  // namespace
@@ -509,9 +510,8 @@ void CControlUI::ApplyAttributeList(const wchar_t* list) {
       return;
     }
   }
-  ForEachAttribute(list, [this](const std::wstring& name, const std::wstring& value) {
-    SetAttribute(name.c_str(), value.c_str());
-  });
+  ForEachAttribute(
+      list, [this](const std::wstring& name, const std::wstring& value) { SetAttribute(name.c_str(), value.c_str()); });
 }
 
 }  // namespace Veneer

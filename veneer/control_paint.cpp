@@ -100,12 +100,14 @@ void CControlUI::PaintBorder(HDC dc) {
   const RECT sides = Scale(borderSides_);
   if (sides.left > 0 || sides.top > 0 || sides.right > 0 || sides.bottom > 0) {
     if (sides.left > 0)
-      CRenderEngine::DrawLine(dc, MakeRect(item_.left, item_.top, item_.left, item_.bottom), sides.left, color, borderStyle_);
-    if (sides.top > 0)
-      CRenderEngine::DrawLine(dc, MakeRect(item_.left, item_.top, item_.right, item_.top), sides.top, color, borderStyle_);
-    if (sides.right > 0)
-      CRenderEngine::DrawLine(dc, MakeRect(item_.right - 1, item_.top, item_.right - 1, item_.bottom), sides.right, color,
+      CRenderEngine::DrawLine(dc, MakeRect(item_.left, item_.top, item_.left, item_.bottom), sides.left, color,
                               borderStyle_);
+    if (sides.top > 0)
+      CRenderEngine::DrawLine(dc, MakeRect(item_.left, item_.top, item_.right, item_.top), sides.top, color,
+                              borderStyle_);
+    if (sides.right > 0)
+      CRenderEngine::DrawLine(dc, MakeRect(item_.right - 1, item_.top, item_.right - 1, item_.bottom), sides.right,
+                              color, borderStyle_);
     if (sides.bottom > 0)
       CRenderEngine::DrawLine(dc, MakeRect(item_.left, item_.bottom - 1, item_.right, item_.bottom - 1), sides.bottom,
                               color, borderStyle_);

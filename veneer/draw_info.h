@@ -54,7 +54,7 @@ struct ImagePiece {
 // Cuts an image drawn from source into dest into the pieces to blit: first the middle (unless hole;
 // tiled along the flagged axes, the last tile clipped, never compressed), then the four corners at their
 // own size and the four edges stretched between them. Pieces that are empty or miss paint are left out.
-std::vector<ImagePiece> ComputeImagePieces(const RECT& dest, const RECT& paint, const RECT& source,
-                                           const RECT& corners, bool hole, bool xTiled, bool yTiled);
+std::vector<ImagePiece> ComputeImagePieces(const RECT& dest, const RECT& paint, const RECT& source, const RECT& corners,
+                                           bool hole, bool xTiled, bool yTiled);
 
 }  // namespace Veneer

@@ -68,5 +68,4 @@ std::vector<HtmlRun> ParseHtmlRuns(const std::wstring& text, uint32_t color, int
   return runs;
 }
 
-
 }  // namespace Veneer

@@ -148,8 +148,7 @@ LinearLayoutResult LayoutLinear(const Axis axis, const RECT& r, int childPadding
 
 LinearLayoutResult LayoutVertical(const RECT& inner, int childPadding, int childAlign, int childVAlign,
                                   const std::vector<LayoutChild>& children) {
-  return LayoutLinear(Axis{true}, inner, childPadding, FromVAlign(childVAlign), FromAlign(childAlign), true,
-                      children);
+  return LayoutLinear(Axis{true}, inner, childPadding, FromVAlign(childVAlign), FromAlign(childAlign), true, children);
 }
 
 LinearLayoutResult LayoutHorizontal(const RECT& inner, int childPadding, int childAlign, int childVAlign,

@@ -11,9 +11,9 @@
 namespace Veneer {
 
 struct LayoutChild {
-  RECT padding{};          // scaled outer margins
-  SIZE fixed{};            // scaled fixed size; 0 = not fixed
-  SIZE minSize{};          // scaled limits
+  RECT padding{};  // scaled outer margins
+  SIZE fixed{};    // scaled fixed size; 0 = not fixed
+  SIZE minSize{};  // scaled limits
   SIZE maxSize{9999, 9999};
   // The child's size for the given limits (its EstimateSize); 0 along the layout axis means "stretch".
   std::function<SIZE(SIZE available)> estimate;

@@ -122,7 +122,6 @@ CControlUI* CollectTabStops(CControlUI* control, void* data) {
   return nullptr;
 }
 
-
 }  // namespace
 
 bool CPaintManagerUI::AttachDialog(CControlUI* root) {
@@ -213,7 +212,9 @@ bool RemoveItem(std::vector<T*>& list, T* item) {
 bool CPaintManagerUI::AddNotifier(INotifyUI* notifier) { return AddUnique(notifiers_, notifier); }
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) { return RemoveItem(notifiers_, notifier); }
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* filter) { return AddUnique(preMessageFilters_, filter); }
-bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) { return RemoveItem(preMessageFilters_, filter); }
+bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* filter) {
+  return RemoveItem(preMessageFilters_, filter);
+}
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* filter) { return AddUnique(messageFilters_, filter); }
 bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* filter) { return RemoveItem(messageFilters_, filter); }
 bool CPaintManagerUI::AddTranslateAccelerator(ITranslateAccelerator* translator) {

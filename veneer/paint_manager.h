@@ -226,8 +226,7 @@ class CPaintManagerUI {
   bool AddNotifier(INotifyUI* notifier);
   bool RemoveNotifier(INotifyUI* notifier);
   void SendNotify(NotifyRecord& msg, bool async = false);
-  void SendNotify(CControlUI* control, const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0,
-                  bool async = false);
+  void SendNotify(CControlUI* control, const wchar_t* type, WPARAM wParam = 0, LPARAM lParam = 0, bool async = false);
   bool AddPreMessageFilter(IMessageFilterUI* filter);
   bool RemovePreMessageFilter(IMessageFilterUI* filter);
   bool AddMessageFilter(IMessageFilterUI* filter);
@@ -348,11 +347,10 @@ class CPaintManagerUI {
 
   // --- Images, styles, default attribute lists ---------------------------------------------------
   const TImageInfo* GetImage(const wchar_t* name);
-  const TImageInfo* GetImageEx(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0,
-                               bool useHSL = false, bool gdiplus = false, HINSTANCE module = nullptr);
-  const TImageInfo* AddImage(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0,
-                             bool useHSL = false, bool gdiplus = false, bool shared = false,
-                             HINSTANCE module = nullptr);
+  const TImageInfo* GetImageEx(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0, bool useHSL = false,
+                               bool gdiplus = false, HINSTANCE module = nullptr);
+  const TImageInfo* AddImage(const wchar_t* name, const wchar_t* type = nullptr, DWORD mask = 0, bool useHSL = false,
+                             bool gdiplus = false, bool shared = false, HINSTANCE module = nullptr);
   void RemoveAllImages();
   const TDrawInfo* GetDrawInfo(const wchar_t* descriptor, const wchar_t* modifier);
   void AddDefaultAttributeList(const wchar_t* controlName, const wchar_t* list, bool shared = false);

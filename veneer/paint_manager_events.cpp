@@ -51,9 +51,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
-    case WM_LBUTTONUP:
-      lastMouse_ = PointFromLParam(lParam);
-      break;
+    case WM_LBUTTONUP: lastMouse_ = PointFromLParam(lParam); break;
     case WM_CONTEXTMENU:
     case WM_MOUSEWHEEL: {
       POINT pt = PointFromLParam(lParam);
@@ -61,8 +59,7 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
       lastMouse_ = pt;
       break;
     }
-    default:
-      break;
+    default: break;
   }
   // The focus outline is for keyboard users; a press of the mouse, wherever it lands, hides it.
   if (msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN) ShowFocusMark(false);
@@ -79,24 +76,19 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
   if (layered_) {
     switch (msg) {
       case WM_NCCALCSIZE:
-      case WM_NCPAINT:
-        result = 0;
-        return true;
+      case WM_NCPAINT: result = 0; return true;
       case WM_NCACTIVATE:
         if (!::IsIconic(window_)) {
           result = wParam == FALSE ? 1 : 0;
           return true;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
 
   switch (msg) {
-    case WM_ERASEBKGND:
-      result = 1;
-      return true;
+    case WM_ERASEBKGND: result = 1; return true;
     case WM_PAINT:
       OnPaint();
       result = 0;
@@ -130,7 +122,8 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
       if (!mouseCaptured_ && under != hover_) {
         CControlUI* old = hover_;
         if (old != nullptr) SendEvent(old, UiEvent::MouseLeave, wParam, lParam);
-        if (tooltip_ != nullptr) ::SendMessageW(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolInfo_));
+        if (tooltip_ != nullptr)
+          ::SendMessageW(tooltip_, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&toolInfo_));
         hover_ = under;
         if (hover_ != nullptr) SendEvent(hover_, UiEvent::MouseEnter, wParam, lParam);
       }
@@ -358,24 +351,19 @@ bool CPaintManagerUI::MessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, LRE
       }
       break;
     }
-    case kMsgAsyncNotify:
-      DeliverAsyncNotifications();
-      break;
+    case kMsgAsyncNotify: DeliverAsyncNotifications(); break;
     case WM_GETOBJECT:
       if (static_cast<LONG>(lParam) != OBJID_CLIENT || root_ == nullptr || windowDestroyed_) break;
       result = AnswerGetObject(wParam, lParam);
       return true;
-    case kMsgAccessibleAction:
-      RunAccessibleAction(reinterpret_cast<CControlUI*>(lParam));
-      return true;
+    case kMsgAccessibleAction: RunAccessibleAction(reinterpret_cast<CControlUI*>(lParam)); return true;
     case WM_DESTROY:
       // Screen readers may still hold the window's object; it answers nothing once the window is gone,
       // and no new one is handed out.
       windowDestroyed_ = true;
       DisconnectAccessible();
       break;
-    default:
-      break;
+    default: break;
   }
   return false;
 }
@@ -415,7 +403,8 @@ bool CPaintManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, 
       break;
     case WM_SYSCHAR: {
       if (root_ == nullptr) break;
-      wchar_t wanted = static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(wParam)))));
+      wchar_t wanted = static_cast<wchar_t>(
+          reinterpret_cast<ULONG_PTR>(::CharUpperW(reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(wParam)))));
       CControlUI* control =
           root_->FindControl(&FindShortcutControl, &wanted, kFindEnabled | kFindMeFirst | kFindTopFirst);
       if (control != nullptr) {
@@ -425,8 +414,7 @@ bool CPaintManagerUI::PreMessageHandler(UINT msg, WPARAM wParam, LPARAM lParam, 
       }
       break;
     }
-    default:
-      break;
+    default: break;
   }
   return false;
 }

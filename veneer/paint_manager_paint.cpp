@@ -94,7 +94,8 @@ void CPaintManagerUI::OnPaint() {
   }
 
   // 6. The off-screen bitmap of the client size.
-  if (offscreenPaint_ && (!offscreenBitmap_ || offscreenSize_.cx != Width(client) || offscreenSize_.cy != Height(client))) {
+  if (offscreenPaint_ &&
+      (!offscreenBitmap_ || offscreenSize_.cx != Width(client) || offscreenSize_.cy != Height(client))) {
     if (!offscreenDc_) offscreenDc_.Reset(::CreateCompatibleDC(windowDc_));
     if (offscreenOldBitmap_ != nullptr) ::SelectObject(offscreenDc_.Get(), offscreenOldBitmap_);
     offscreenBitmap_.Reset(CRenderEngine::CreateDib32(windowDc_, Width(client), Height(client), &offscreenBits_));

@@ -60,8 +60,7 @@ TImageInfo::TImageInfo() = default;
 // The GDI+ bitmap borrows the DIB's pixels, so it goes first.
 TImageInfo::~TImageInfo() { gdiplusImage.reset(); }
 
-std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask,
-                                                       bool gdiplus) {
+std::unique_ptr<TImageInfo> CRenderEngine::DecodeImage(const uint8_t* bytes, size_t size, uint32_t mask, bool gdiplus) {
   auto image = std::make_unique<TImageInfo>();
   auto allocate = [&image](int width, int height) -> uint32_t* {
     uint32_t* bits = nullptr;
@@ -119,8 +118,7 @@ bool ReadFromArchive(const std::wstring& name, std::vector<uint8_t>& bytes) {
 
 bool CRenderEngine::LoadResourceFile(const std::wstring& name, std::vector<uint8_t>& bytes) {
   bytes.clear();
-  if (!CPaintManagerUI::HasResourceZip())
-    return ReadWholeFile(CPaintManagerUI::GetResourcePath() + name, bytes);
+  if (!CPaintManagerUI::HasResourceZip()) return ReadWholeFile(CPaintManagerUI::GetResourcePath() + name, bytes);
   return ReadFromArchive(name, bytes);
 }
 
@@ -177,9 +175,8 @@ std::optional<bool> OwnResamplerMatchesGdiplus() {
     SIZE size;
   };
   static const Case cases[] = {
-      {24, 16, {0, 0, 24, 16}, {12, 8}},     {31, 29, {3, 5, 28, 24}, {17, 13}},
-      {13, 11, {2, 1, 13, 11}, {29, 23}},    {20, 40, {0, 10, 20, 20}, {30, 15}},
-      {40, 3, {0, 0, 40, 3}, {17, 2}},       {99, 9, {33, 2, 97, 5}, {211, 7}},
+      {24, 16, {0, 0, 24, 16}, {12, 8}},     {31, 29, {3, 5, 28, 24}, {17, 13}}, {13, 11, {2, 1, 13, 11}, {29, 23}},
+      {20, 40, {0, 10, 20, 20}, {30, 15}},   {40, 3, {0, 0, 40, 3}, {17, 2}},    {99, 9, {33, 2, 97, 5}, {211, 7}},
       {60, 240, {0, 60, 60, 120}, {45, 45}}, {56, 7, {0, 0, 56, 7}, {37, 5}},
   };
   uint32_t seed = 0x2545F491u;
@@ -194,7 +191,8 @@ std::optional<bool> OwnResamplerMatchesGdiplus() {
       const uint32_t a = kind < 2 ? 255 : kind == 2 ? 0 : next() % 256;
       pixel = (a << 24) | ((next() % 256 * a / 255) << 16) | ((next() % 256 * a / 255) << 8) | (next() % 256 * a / 255);
     }
-    Gdiplus::Bitmap image(c.width, c.height, c.width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(pixels.data()));
+    Gdiplus::Bitmap image(c.width, c.height, c.width * 4, PixelFormat32bppPARGB,
+                          reinterpret_cast<BYTE*>(pixels.data()));
     if (image.GetLastStatus() != Gdiplus::Ok) return std::nullopt;
     const size_t count = static_cast<size_t>(c.size.cx) * c.size.cy;
     std::vector<uint32_t> drawn(count, 0), own(count, 0);
@@ -273,8 +271,8 @@ void BlendVisible(HDC dc, HDC memory, const RECT& dest, int sourceX, int sourceY
   }
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, fade, AC_SRC_ALPHA};
   CRenderEngine::GetAlphaBlend()(dc, visible.left, visible.top, Width(visible), Height(visible), memory,
-                                 sourceX + visible.left - dest.left, sourceY + visible.top - dest.top,
-                                 Width(visible), Height(visible), blend);
+                                 sourceX + visible.left - dest.left, sourceY + visible.top - dest.top, Width(visible),
+                                 Height(visible), blend);
 }
 
 }  // namespace
@@ -392,9 +390,10 @@ bool CRenderEngine::UsesOwnResampler() { return UseOwnResampler(); }
 CRenderEngine::AlphaBlendProc CRenderEngine::GetAlphaBlend() {
   static AlphaBlendProc proc = [] {
     HMODULE library = ::LoadLibraryW(L"msimg32.dll");
-    auto found = library != nullptr
-                     ? reinterpret_cast<AlphaBlendProc>(reinterpret_cast<void*>(::GetProcAddress(library, "AlphaBlend")))
-                     : nullptr;
+    auto found =
+        library != nullptr
+            ? reinterpret_cast<AlphaBlendProc>(reinterpret_cast<void*>(::GetProcAddress(library, "AlphaBlend")))
+            : nullptr;
     return found != nullptr ? found : &CRenderEngine::SoftwareAlphaBlend;
   }();
   return proc;
@@ -416,8 +415,8 @@ uint32_t* DibPixels(HDC dc, int* width, int* height) {
 
 // Source-over with premultiplied source pixels, nearest-neighbour scaling, between two 32-bit top-down
 // DIB sections. Used only when the system's blend function is missing.
-BOOL WINAPI CRenderEngine::SoftwareAlphaBlend(HDC dest, int dx, int dy, int dw, int dh, HDC src, int sx, int sy,
-                                              int sw, int sh, BLENDFUNCTION blend) {
+BOOL WINAPI CRenderEngine::SoftwareAlphaBlend(HDC dest, int dx, int dy, int dw, int dh, HDC src, int sx, int sy, int sw,
+                                              int sh, BLENDFUNCTION blend) {
   int destWidth = 0, destHeight = 0, srcWidth = 0, srcHeight = 0;
   uint32_t* d = DibPixels(dest, &destWidth, &destHeight);
   uint32_t* s = DibPixels(src, &srcWidth, &srcHeight);
@@ -535,8 +534,9 @@ void CRenderEngine::DrawSmoothRoundRect(HDC dc, const RECT& rc, int size, int wi
   if (size <= 0 || IsEmpty(rc)) return;
   Gdiplus::Graphics graphics(dc);
   graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-  Gdiplus::Pen pen(Gdiplus::Color(static_cast<BYTE>(color >> 24), (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF),
-                   static_cast<Gdiplus::REAL>(size));
+  Gdiplus::Pen pen(
+      Gdiplus::Color(static_cast<BYTE>(color >> 24), (color >> 16) & 0xFF, (color >> 8) & 0xFF, color & 0xFF),
+      static_cast<Gdiplus::REAL>(size));
   // Pixel centres lie on whole coordinates and the stroke is centred on the path, so the path runs through
   // the middle of the stroke's outermost pixels: the outline stays within the item, as GDI's inside-frame
   // pen keeps it, and a one-pixel outline covers whole pixels.

@@ -59,8 +59,7 @@ class CRenderEngine {
   static void DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps);
   static void DrawLine(HDC dc, const RECT& rc, int size, DWORD color, int style = PS_SOLID);
   static void DrawRect(HDC dc, const RECT& rc, int size, DWORD color, int style = PS_SOLID);
-  static void DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color,
-                            int style = PS_SOLID);
+  static void DrawRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color, int style = PS_SOLID);
   // The same outline drawn anti-aliased with GDI+, honouring the colour's alpha: the look of the skins'
   // artwork, where GDI's stair-stepped corners would stand out. width and height are the corner ellipse's.
   static void DrawSmoothRoundRect(HDC dc, const RECT& rc, int size, int width, int height, DWORD color);
@@ -68,16 +67,16 @@ class CRenderEngine {
   // Draws text in rc with the manager's font `font` and an ARGB colour, honouring the DT_* bits of style
   // (with DT_CALCRECT only measures and widens rc). GDI for plain windows, GDI+ for layered windows and
   // windows set to GDI+ text. Defined in render_text.cpp.
-  static void DrawPlainText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
-                            int font, UINT style);
+  static void DrawPlainText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color, int font,
+                            UINT style);
   // The same text always through GDI, whatever the window: the system's own hinting keeps small text on the
   // pixel grid, where GDI+ smooths it grey. In a layered window the composition makes the text opaque.
-  static void DrawGdiText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
-                          int font, UINT style);
+  static void DrawGdiText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color, int font,
+                          UINT style);
   // Text with inline markup: <b>, <i>, <u>, <c #AARRGGBB>, <f id> (each closed by its </...>) and <n> for a
   // line break.
-  static void DrawHtmlText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color,
-                           int font, UINT style);
+  static void DrawHtmlText(HDC dc, CPaintManagerUI* manager, RECT& rc, const std::wstring& text, DWORD color, int font,
+                           UINT style);
 
   // The alpha-blend function: msimg32's AlphaBlend, or the toolkit's own blend when it is missing.
   using AlphaBlendProc = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);

@@ -79,8 +79,8 @@ class CSkinBuilder {
   HINSTANCE instance_ = nullptr;
   Budget ownBudget_;
   Budget* budget_ = &ownBudget_;
-  uint32_t baseNesting_ = 0;      // levels above this builder's document (its includers')
-  uint32_t includeNesting_ = 0;   // includes above this builder's document
+  uint32_t baseNesting_ = 0;     // levels above this builder's document (its includers')
+  uint32_t includeNesting_ = 0;  // includes above this builder's document
   const wchar_t* limitError_ = nullptr;
 };
 

@@ -247,8 +247,8 @@ unsigned ReadZipItem(HZIP zip, int index, std::vector<uint8_t>& bytes, uint32_t 
   const ZipEntry& entry = zip->entries[index];
   // Deflate cannot expand data by more than about 1032 to 1; stored data does not expand at all.
   constexpr uint64_t kMaxDeflateRatio = 1032;
-  const uint64_t reachable = entry.method == 0 ? entry.compressedSize
-                                                 : static_cast<uint64_t>(entry.compressedSize) * kMaxDeflateRatio + 64;
+  const uint64_t reachable =
+      entry.method == 0 ? entry.compressedSize : static_cast<uint64_t>(entry.compressedSize) * kMaxDeflateRatio + 64;
   if (entry.uncompressedSize > maxBytes || entry.uncompressedSize > reachable) return kZipTooLarge;
   if (!ResizeNoThrow(bytes, entry.uncompressedSize)) return kZipTooLarge;
   const unsigned result = UnzipItem(zip, index, bytes.data(), entry.uncompressedSize);

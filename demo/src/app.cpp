@@ -13,9 +13,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_TIMER:
       if (wparam == kExitTimer) DestroyWindow(window);
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   // WM_CLOSE reaches DefWindowProc, which destroys the window: closing ends the program.
   return DefWindowProcW(window, message, wparam, lparam);
@@ -33,8 +31,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   // A top-level window rather than a message-only one, because EnumWindows and FindWindow,
   // which a closing installer relies on, do not see message-only windows.
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Quillon", WS_OVERLAPPED, 0, 0,
-                                0, 0, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Quillon", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr,
+                                instance, nullptr);
   if (!window) return 1;
   if (const auto delay = exit_after_ms()) SetTimer(window, kExitTimer, *delay, nullptr);
 

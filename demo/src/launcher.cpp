@@ -44,9 +44,7 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_TIMER:
       if (wparam == kExitTimer) DestroyWindow(window);
       return 0;
-    case WM_DESTROY:
-      PostQuitMessage(0);
-      return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcW(window, message, wparam, lparam);
 }
@@ -66,9 +64,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show_command) {
   window_class.lpszClassName = L"QuillonLauncherWindow";
   if (!RegisterClassExW(&window_class)) return 1;
 
-  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Quillon Launcher",
-                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 520, 200,
-                                nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExW(0, window_class.lpszClassName, L"Quillon Launcher", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                CW_USEDEFAULT, 520, 200, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   if (const auto delay = exit_after_ms()) SetTimer(window, kExitTimer, *delay, nullptr);
   ShowWindow(window, show_command);

@@ -276,8 +276,8 @@ int Crash(DWORD processId) {
   HANDLE process = ::OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId);
   if (process == nullptr) return 1;
   // Address 1 lies in the never-mapped first page: the new thread faults on its first instruction.
-  HANDLE thread = ::CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr,
-                                       0, nullptr);
+  HANDLE thread =
+      ::CreateRemoteThread(process, nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(1), nullptr, 0, nullptr);
   int status = 1;
   DWORD exitCode = 0;
   // The exit code as Windows keeps it, all 32 bits: the Unix side only sees the lowest byte.

@@ -145,8 +145,8 @@ TEST_P(HostilePayloadTest, RefusesTheEntryAndReportsFailure) {
   EXPECT_FALSE(Extract(GetParam()));
   EXPECT_EQ(ReadFileBytes(target_ / L"before.txt"), "before\n");
   // Nothing may land outside the target, nor a link or special file inside it.
-  for (const fs::path& place : {base_.Path(), base_.Path().parent_path(), fs::path(L"C:\\"), fs::path(L"Z:\\"),
-                                target_}) {
+  for (const fs::path& place :
+       {base_.Path(), base_.Path().parent_path(), fs::path(L"C:\\"), fs::path(L"Z:\\"), target_}) {
     std::error_code ignored;
     for (const auto& item : fs::directory_iterator(place, ignored)) {
       EXPECT_EQ(item.path().filename().wstring().rfind(L"quillon_evil", 0), std::wstring::npos) << item.path();
@@ -157,13 +157,12 @@ TEST_P(HostilePayloadTest, RefusesTheEntryAndReportsFailure) {
   EXPECT_EQ(failure_.cause, FailureCause::kDamagedInstaller);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Hostile, HostilePayloadTest,
-    ::testing::Values(L"hostile_absolute_path.tar.zst", L"hostile_drive_path.tar.zst",
-                      L"hostile_parent_path.tar.zst", L"hostile_nested_parent_path.tar.zst",
-                      L"hostile_backslash_parent_path.tar.zst", L"hostile_trimmed_parent_path.tar.zst",
-                      L"hostile_symlink.tar.zst",
-                      L"hostile_hardlink.tar.zst", L"hostile_fifo.tar.zst"));
+INSTANTIATE_TEST_SUITE_P(Hostile, HostilePayloadTest,
+                         ::testing::Values(L"hostile_absolute_path.tar.zst", L"hostile_drive_path.tar.zst",
+                                           L"hostile_parent_path.tar.zst", L"hostile_nested_parent_path.tar.zst",
+                                           L"hostile_backslash_parent_path.tar.zst",
+                                           L"hostile_trimmed_parent_path.tar.zst", L"hostile_symlink.tar.zst",
+                                           L"hostile_hardlink.tar.zst", L"hostile_fifo.tar.zst"));
 
 // The first entry that cannot be written ends the extraction with its name and the library's reason; the
 // tree is unusable from then on, so nothing after it is written.

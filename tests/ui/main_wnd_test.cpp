@@ -52,7 +52,9 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000) {
   }
 }
 
-void Pump(DWORD ms = 100) { PumpUntil([] { return false; }, ms); }
+void Pump(DWORD ms = 100) {
+  PumpUntil([] { return false; }, ms);
+}
 
 // The taskbar button's calls, in order.
 class RecordingTaskbarButton : public TaskbarButton {
@@ -246,12 +248,9 @@ TEST_F(MainWindowTest, SmallTextsAreDrawnSharpAt100Percent) {
     const wchar_t* control;
     RECT inset;  // left out around the words: the agreement's box, the chips' outlines
   };
-  const Region regions[] = {{L"qq_contact_btn", {}},
-                            {L"agree_checkbox", {17, 0, 0, 0}},
-                            {L"agreement_btn", {}},
-                            {L"feature_sync", {6, 4, 6, 4}},
-                            {L"feature_collaborate", {6, 4, 6, 4}},
-                            {L"feature_privacy", {6, 4, 6, 4}}};
+  const Region regions[] = {
+      {L"qq_contact_btn", {}},         {L"agree_checkbox", {17, 0, 0, 0}},     {L"agreement_btn", {}},
+      {L"feature_sync", {6, 4, 6, 4}}, {L"feature_collaborate", {6, 4, 6, 4}}, {L"feature_privacy", {6, 4, 6, 4}}};
   for (const Region& region : regions) {
     Veneer::CControlUI* control = Find(region.control);
     ASSERT_NE(control, nullptr) << region.control;
@@ -267,7 +266,8 @@ TEST_F(MainWindowTest, SmallTextsAreDrawnSharpAt100Percent) {
     const Patch artwork = Painted(area);
     label->SetText(words);
     const uint32_t color = label->GetTextColor();
-    const int text = static_cast<int>((((color >> 16) & 0xFF) * 299 + ((color >> 8) & 0xFF) * 587 + (color & 0xFF) * 114) / 1000);
+    const int text =
+        static_cast<int>((((color >> 16) & 0xFF) * 299 + ((color >> 8) & 0xFF) * 587 + (color & 0xFF) * 114) / 1000);
     const int contrast = text - artwork.MedianLuma();
     ASSERT_GT(contrast, 60) << region.control;
     EXPECT_GE(drawn.StrongestEdge(), contrast / 2) << region.control;
@@ -300,8 +300,10 @@ TEST_F(MainWindowTest, TheFolderRowSharesOneLine) {
   const int kInk = 190;
   // Inside the outline, from a little right of its round end.
   const std::pair<long, long> fieldWords =
-      Painted({field.left + Scale(8), field.top + Scale(3), field.right - Scale(8), field.bottom - Scale(3)}).BrightRows(kInk);
-  const std::pair<long, long> labelWords = Painted({label.left, field.top + Scale(3), label.right, field.bottom - Scale(3)}).BrightRows(kInk);
+      Painted({field.left + Scale(8), field.top + Scale(3), field.right - Scale(8), field.bottom - Scale(3)})
+          .BrightRows(kInk);
+  const std::pair<long, long> labelWords =
+      Painted({label.left, field.top + Scale(3), label.right, field.bottom - Scale(3)}).BrightRows(kInk);
   ASSERT_GE(fieldWords.first, 0);
   ASSERT_GE(labelWords.first, 0);
   EXPECT_NEAR(fieldWords.first, labelWords.first, 1);
@@ -414,8 +416,7 @@ TEST_F(MainWindowTest, TheFailureViewNamesTheCauseAndTheProcessEndsWithItsCode) 
   Open();
   for (const Case& c : cases) {
     ::SendMessageW(window_->GetHWND(), WM_INSTALL_FAILED, c.cause, reinterpret_cast<LPARAM>(c.details));
-    EXPECT_NE(Find(L"failure_reason")->GetText().find(c.sentenceHolds), std::wstring::npos)
-        << "cause " << c.cause;
+    EXPECT_NE(Find(L"failure_reason")->GetText().find(c.sentenceHolds), std::wstring::npos) << "cause " << c.cause;
     EXPECT_EQ(window_->GetExitCode(), c.exitCode) << "cause " << c.cause;
     EXPECT_TRUE(Visible(L"install_failed_bottom_contaner"));
   }

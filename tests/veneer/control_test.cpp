@@ -35,8 +35,9 @@ TEST(ControlAttributes, UnknownNamesBecomeCustomAttributesAndTheFirstValueStays)
 
 TEST(ControlAttributes, ColoursBooleansAndTexts) {
   CControlUI control;
-  control.ApplyAttributeList(L"bkcolor=\" #FFFFFFFF\" bkcolor2=\"#FFFFFF\" visible=\"TRUE\" enabled=\"yes\" "
-                             L"text=\"one{\\n}two\" tooltip=\"a<n>b\" shortcut=\"Q\" cursor=\"hand\"");
+  control.ApplyAttributeList(
+      L"bkcolor=\" #FFFFFFFF\" bkcolor2=\"#FFFFFF\" visible=\"TRUE\" enabled=\"yes\" "
+      L"text=\"one{\\n}two\" tooltip=\"a<n>b\" shortcut=\"Q\" cursor=\"hand\"");
   EXPECT_EQ(control.GetBkColor(), 0xFFFFFFFFu);
   EXPECT_EQ(control.GetBkColor2(), 0x00FFFFFFu);  // six digits: alpha 0
   EXPECT_TRUE(control.IsVisible());
@@ -155,7 +156,7 @@ TEST(ContainerPainting, ChildrenAreClippedToTheInset) {
   root->SetPos(MakeRect(0, 0, 20, 20), false);
   VeneerTest::Surface surface(20, 20, 0xFF000000);
   root->Paint(surface.Dc(), MakeRect(0, 0, 20, 20));
-  EXPECT_EQ(surface.Rgb(1, 1), 0x0000FFu);    // the child reaches here but is clipped to the inner area
+  EXPECT_EQ(surface.Rgb(1, 1), 0x0000FFu);  // the child reaches here but is clipped to the inner area
   EXPECT_EQ(surface.Rgb(3, 3), 0xFF0000u);
   EXPECT_EQ(surface.Rgb(10, 15), 0x0000FFu);
 }

@@ -26,7 +26,8 @@ namespace {
 
 // The installer's packed skin, built next to the tests.
 std::wstring SkinArchivePath() {
-  std::wstring path = L"Z:" + std::wstring(QUILLON_TEST_SKIN_ZIP, QUILLON_TEST_SKIN_ZIP + sizeof(QUILLON_TEST_SKIN_ZIP) - 1);
+  std::wstring path =
+      L"Z:" + std::wstring(QUILLON_TEST_SKIN_ZIP, QUILLON_TEST_SKIN_ZIP + sizeof(QUILLON_TEST_SKIN_ZIP) - 1);
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
@@ -85,8 +86,7 @@ std::vector<uint32_t> Scale(const TImageInfo& image, const RECT& source, SIZE si
                                        const std::string& what) {
   const auto drawn = Scale(image, source, size, CRenderEngine::ScalingMode::GdiplusOnly);
   const auto own = Scale(image, source, size, CRenderEngine::ScalingMode::Automatic);
-  return SamePixels(drawn, own, size.cx,
-                    what + " to " + std::to_string(size.cx) + "x" + std::to_string(size.cy));
+  return SamePixels(drawn, own, size.cx, what + " to " + std::to_string(size.cx) + "x" + std::to_string(size.cy));
 }
 
 // A decoded image over given premultiplied pixels, laid out as the image loader lays it out.
@@ -98,8 +98,8 @@ std::unique_ptr<TImageInfo> MakeImage(int width, int height, const std::vector<u
   image->bits = bits;
   image->width = width;
   image->height = height;
-  image->gdiplusImage = std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB,
-                                                          reinterpret_cast<BYTE*>(bits));
+  image->gdiplusImage =
+      std::make_unique<Gdiplus::Bitmap>(width, height, width * 4, PixelFormat32bppPARGB, reinterpret_cast<BYTE*>(bits));
   return image;
 }
 
@@ -214,10 +214,8 @@ TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
     SIZE button;
   };
   const Sprite sprites[] = {
-      {L"button_setup_or_next.png", {0, 129, 534, 258}, {178, 43}},
-      {L"button_close.png", {0, 0, 90, 90}, {30, 30}},
-      {L"checkbox_license.png", {0, 255, 279, 306}, {93, 17}},
-      {L"button_license.png", {0, 36, 288, 72}, {96, 12}},
+      {L"button_setup_or_next.png", {0, 129, 534, 258}, {178, 43}}, {L"button_close.png", {0, 0, 90, 90}, {30, 30}},
+      {L"checkbox_license.png", {0, 255, 279, 306}, {93, 17}},      {L"button_license.png", {0, 36, 288, 72}, {96, 12}},
       {L"button_browse.png", {0, 72, 225, 144}, {75, 24}},
   };
   for (const Sprite& sprite : sprites) {
@@ -233,8 +231,7 @@ TEST_F(ImageScaling, InstallerArtworkScalesExactlyAsGdiplusDoes) {
   const TImageInfo* fill = load(L"progressbar_foreground_.png");
   ASSERT_NE(fill, nullptr);
   const RECT all = MakeRect(0, 0, fill->width, fill->height);
-  for (long width = 1; width <= 560; ++width)
-    ASSERT_TRUE(ScalesAlike(*fill, all, MakeSize(width, 7), "progress fill"));
+  for (long width = 1; width <= 560; ++width) ASSERT_TRUE(ScalesAlike(*fill, all, MakeSize(width, 7), "progress fill"));
   for (long width = 1; width <= 840; width += 3)
     ASSERT_TRUE(ScalesAlike(*fill, all, MakeSize(width, 10), "progress fill"));
 }

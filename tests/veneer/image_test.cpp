@@ -112,10 +112,11 @@ TEST(ImageTables, DescriptorsParsedBeforeADpiChangeAreParsedAgain) {
 
 TEST(ImageDescriptor, ReadsEveryKey) {
   TDrawInfo info;
-  info.Parse(L"file='a.png' restype='PNG' dest='1,2,3,4' source='0,0,279,51' corner='5,6,7,8' mask='#FF00FF00' "
-             L"fade='128' hole='TRUE' xtiled='true' ytiled='false' hsl='true' size='10,20' align='right bottom' "
-             L"padding='1,2,3,4' gdiplus='true'",
-             L"", 100);
+  info.Parse(
+      L"file='a.png' restype='PNG' dest='1,2,3,4' source='0,0,279,51' corner='5,6,7,8' mask='#FF00FF00' "
+      L"fade='128' hole='TRUE' xtiled='true' ytiled='false' hsl='true' size='10,20' align='right bottom' "
+      L"padding='1,2,3,4' gdiplus='true'",
+      L"", 100);
   EXPECT_EQ(info.imageName, L"a.png");
   EXPECT_EQ(info.resourceType, L"PNG");
   EXPECT_EQ(Describe(info.dest), "1,2,3,4");
@@ -152,8 +153,8 @@ TEST(ImageDescriptor, ScanStopsAtTwoSpacesOrABrokenPairAndShortListsEndInZeros) 
 }
 
 TEST(ImageDescriptor, FadeIsAConstantAlphaOfZeroTo255) {
-  const std::pair<const wchar_t*, int> cases[] = {{L"fade='7'", 7}, {L"fade='256'", 255}, {L"fade='1000'", 255},
-                                                  {L"fade='-20'", 0}};
+  const std::pair<const wchar_t*, int> cases[] = {
+      {L"fade='7'", 7}, {L"fade='256'", 255}, {L"fade='1000'", 255}, {L"fade='-20'", 0}};
   for (const auto& [descriptor, fade] : cases) {
     TDrawInfo info;
     info.Parse(descriptor, L"", 100);
@@ -208,16 +209,16 @@ TEST(NinePart, StretchedMiddleThenCornersThenEdges) {
   EXPECT_EQ(Describe(pieces[1].dest), "0,0,3,3");
   EXPECT_EQ(Describe(pieces[4].dest), "27,27,30,30");
   EXPECT_EQ(Describe(pieces[4].source), "6,6,9,9");
-  EXPECT_EQ(Describe(pieces[5].dest), "3,0,27,3");    // top edge
-  EXPECT_EQ(Describe(pieces[8].source), "6,3,9,6");   // right edge
+  EXPECT_EQ(Describe(pieces[5].dest), "3,0,27,3");   // top edge
+  EXPECT_EQ(Describe(pieces[8].source), "6,3,9,6");  // right edge
 }
 
 TEST(NinePart, HoleAndPaintRectangleLeavePiecesOut) {
   const RECT dest = MakeRect(0, 0, 30, 30);
   auto holed = ComputeImagePieces(dest, dest, MakeRect(0, 0, 9, 9), MakeRect(3, 3, 3, 3), true, false, false);
   EXPECT_EQ(holed.size(), 8u);
-  auto topLeftOnly = ComputeImagePieces(dest, MakeRect(0, 0, 2, 2), MakeRect(0, 0, 9, 9), MakeRect(3, 3, 3, 3), false,
-                                        false, false);
+  auto topLeftOnly =
+      ComputeImagePieces(dest, MakeRect(0, 0, 2, 2), MakeRect(0, 0, 9, 9), MakeRect(3, 3, 3, 3), false, false, false);
   ASSERT_EQ(topLeftOnly.size(), 1u);
   EXPECT_EQ(Describe(topLeftOnly[0].dest), "0,0,3,3");
 }
@@ -230,8 +231,8 @@ TEST(NinePart, TilingRepeatsAndClipsTheLastTile) {
   EXPECT_EQ(Describe(pieces[2].dest), "8,0,10,5");
   EXPECT_EQ(Describe(pieces[2].source), "0,0,2,4");
   // Both axes: rows from the top, each from the left.
-  auto grid = ComputeImagePieces(MakeRect(0, 0, 6, 6), MakeRect(0, 0, 6, 6), MakeRect(0, 0, 4, 4), RECT{}, false, true,
-                                 true);
+  auto grid =
+      ComputeImagePieces(MakeRect(0, 0, 6, 6), MakeRect(0, 0, 6, 6), MakeRect(0, 0, 4, 4), RECT{}, false, true, true);
   ASSERT_EQ(grid.size(), 4u);
   EXPECT_EQ(Describe(grid[1].dest), "4,0,6,4");
   EXPECT_EQ(Describe(grid[2].dest), "0,4,4,6");

@@ -192,8 +192,9 @@ TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
 TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
   auto* root = new CVerticalLayoutUI();
   auto* label = new CLabelUI();
-  label->ApplyAttributeList(L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
-                            L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
+  label->ApplyAttributeList(
+      L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
+      L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
   root->Add(label);
   Attach(root, 200, 40);
   auto surface = Paint();

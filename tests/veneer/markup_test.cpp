@@ -22,7 +22,8 @@ std::vector<std::wstring> ChildNames(CSkinMarkupNode node) {
 
 TEST(SkinMarkupGrammar, BuildsTheElementTreeInDocumentOrder) {
   CSkinMarkup doc;
-  ASSERT_TRUE(doc.Load(LR"(<?xml version="1.0"?>
+  ASSERT_TRUE(
+      doc.Load(LR"(<?xml version="1.0"?>
 <!-- the main window -->
 <Window size="600,400">
   <Font id="0" name="Arial" />
@@ -130,7 +131,7 @@ TEST(SkinMarkupDocument, RecordArrayGrowsByHalfPlusFiveHundred) {
   text += L"</Window>";
   CSkinMarkup doc;
   ASSERT_TRUE(doc.Load(text.c_str()));
-  EXPECT_EQ(doc.ElementCount(), 602u);     // reserved record, root, 600 children
+  EXPECT_EQ(doc.ElementCount(), 602u);      // reserved record, root, 600 children
   EXPECT_EQ(doc.ElementCapacity(), 1250u);  // 500, then 500 + 250 + 500
   EXPECT_EQ(ChildNames(doc.GetRoot()).size(), 600u);
 }

@@ -70,7 +70,8 @@ TEST(ZipReader, ShortBufferReportsMoreData) {
 TEST(ZipReader, DamagedDirectoriesDoNotOpen) {
   for (const wchar_t* name : {L"directory_offset_past_end.zip", L"directory_name_too_long.zip", L"truncated_half.zip",
                               L"not_an_image.png", L"no_such_archive.zip"}) {
-    EXPECT_EQ(OpenZip(VeneerTest::FixturePath(name).c_str(), ""), nullptr) << testing::PrintToString(std::wstring(name));
+    EXPECT_EQ(OpenZip(VeneerTest::FixturePath(name).c_str(), ""), nullptr)
+        << testing::PrintToString(std::wstring(name));
   }
   const char junk[30] = "PK\x05\x06 but far too short";
   EXPECT_EQ(OpenZipFromMemory(junk, sizeof(junk), ""), nullptr);
@@ -81,9 +82,9 @@ TEST(ZipReader, DamagedEntriesFailCleanly) {
     const wchar_t* archive;
     const wchar_t* entry;
   };
-  for (const Case& c : {Case{L"corrupt_deflate_data.zip", L"main.xml"},
-                        Case{L"local_header_offset_past_data.zip", L"main.xml"},
-                        Case{L"compressed_size_past_end.zip", L"main.xml"}}) {
+  for (const Case& c :
+       {Case{L"corrupt_deflate_data.zip", L"main.xml"}, Case{L"local_header_offset_past_data.zip", L"main.xml"},
+        Case{L"compressed_size_past_end.zip", L"main.xml"}}) {
     HZIP zip = OpenZip(VeneerTest::FixturePath(c.archive).c_str(), "");
     ASSERT_NE(zip, nullptr) << testing::PrintToString(std::wstring(c.archive));
     ZipCloser closer{zip};
