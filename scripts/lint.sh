@@ -32,7 +32,7 @@ PY
 )
 echo "clang-tidy: ${#units[@]} files"
 printf '%s\n' "${units[@]}" |
-  xargs -P "$(nproc)" -n 4 clang-tidy -p "$build" --quiet "${args[@]}" 2>/dev/null |
+  xargs -P "${LINT_JOBS:-$(nproc)}" -n 4 clang-tidy -p "$build" --quiet "${args[@]}" 2>/dev/null |
   tee "$build/clang-tidy.log" | grep -E ': (warning|error):' && status=1
 [ $status -eq 0 ] && echo "lint: clean"
 exit $status

@@ -325,7 +325,8 @@ void* CVerticalLayoutUI::GetInterface(const wchar_t* name) {
 }
 
 void CVerticalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
-  CControlUI::SetPos(rc, needInvalidate);
+  // The container's own arrangement would stack the children; a linear layout places them itself.
+  CControlUI::SetPos(rc, needInvalidate);  // NOLINT(bugprone-parent-virtual-call)
   ArrangeLinear(&LayoutVertical);
 }
 
@@ -346,7 +347,8 @@ void* CHorizontalLayoutUI::GetInterface(const wchar_t* name) {
 }
 
 void CHorizontalLayoutUI::SetPos(RECT rc, bool needInvalidate) {
-  CControlUI::SetPos(rc, needInvalidate);
+  // The container's own arrangement would stack the children; a linear layout places them itself.
+  CControlUI::SetPos(rc, needInvalidate);  // NOLINT(bugprone-parent-virtual-call)
   ArrangeLinear(&LayoutHorizontal);
 }
 

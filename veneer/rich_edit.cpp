@@ -367,7 +367,7 @@ bool CRichEditUI::DoPaint(HDC dc, const RECT& paint, CControlUI* stopControl) {
 
   // 1. The field's own look.
   CRenderClip clip(dc, item_);
-  CControlUI::DoPaint(dc, paint, stopControl);
+  CControlUI::DoPaint(dc, paint, stopControl);  // NOLINT(bugprone-parent-virtual-call): own look only
 
   const bool layered = manager_ != nullptr && manager_->IsLayered();
   {
