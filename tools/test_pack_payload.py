@@ -97,33 +97,22 @@ class HeaderFormatTests(PackerTestCase):
         write_file(self.path(self.longest_name), b"93 bytes of name")
         self.pack()
         self.archive = decompress(self.payload)
-        self.entries = parse_archive(self.archive)
         self.by_name = {fields["name"].rstrip(b"\0").decode(): (fields, data)
-                        for fields, data in self.entries}
+                        for fields, data in parse_archive(self.archive)}
 
-    def test_every_header_has_the_fixed_ustar_fields_and_a_valid_checksum(self):
-        for fields, _ in self.entries:
-            with self.subTest(name=fields["name"]):
-                self.assertEqual({key: fields[key] for key in FIXED_FIELDS}, FIXED_FIELDS)
-                self.assertEqual(octal(fields["mtime"]), FIXED_EPOCH)
-                whole = fields["whole"]
-                expected = sum(whole[:148]) + 8 * ord(" ") + sum(whole[156:])
-                self.assertEqual(fields["checksum"][6:], b"\0 ")
-                self.assertEqual(octal(fields["checksum"]), expected)
-
-    def test_names_are_relative_and_only_directories_end_with_a_slash(self):
-        for name, (fields, _) in self.by_name.items():
-            with self.subTest(name=name):
-                self.assertFalse(name.startswith(("/", "./")))
-                self.assertLessEqual(len(name), 93)
-                self.assertEqual(name.endswith("/"), fields["typeflag"] == b"5")
-        self.assertIn(self.longest_name, self.by_name)
-        self.assertEqual(len(self.longest_name), 93)
-
-    def test_modes_and_whole_data(self):
+    def test_every_header_and_its_data(self):
         readable_only = {"readme.txt", "empty.dat", "data/exact-block.bin", self.longest_name}
         for name, (fields, data) in self.by_name.items():
             with self.subTest(name=name):
+                self.assertEqual({key: fields[key] for key in FIXED_FIELDS}, FIXED_FIELDS)
+                self.assertEqual(octal(fields["mtime"]), FIXED_EPOCH)
+                whole = fields["whole"]
+                self.assertEqual(fields["checksum"][6:], b"\0 ")
+                self.assertEqual(octal(fields["checksum"]), sum(whole[:148]) + 8 * ord(" ") + sum(whole[156:]))
+                # Relative names of at most 93 bytes; only directories end with a slash.
+                self.assertFalse(name.startswith(("/", "./")))
+                self.assertLessEqual(len(name), 93)
+                self.assertEqual(name.endswith("/"), fields["typeflag"] == b"5")
                 self.assertEqual(fields["mode"], b"0000666\0" if name in readable_only else b"0000777\0")
                 self.assertEqual(fields["size"][11:], b"\0")
                 # The data is cut at the size field's length: equal data means the right size too.
@@ -132,6 +121,8 @@ class HeaderFormatTests(PackerTestCase):
                 else:
                     with open(self.path(name), "rb") as handle:
                         self.assertEqual(data, handle.read())
+        self.assertEqual(len(self.longest_name), 93)
+        self.assertIn(self.longest_name, self.by_name)
         self.assertEqual(len(self.archive) % 10240, 0)
 
     def test_an_empty_tree_gives_one_record_of_zeros(self):
@@ -204,10 +195,6 @@ class DeterminismTests(PackerTestCase):
 
 
 class FrameHeaderTests(PackerTestCase):
-    def read_payload(self):
-        with open(self.payload, "rb") as handle:
-            return handle.read()
-
     def frames(self, payload):
         """The index frame's fields, then (window size, content size, checksum flag, frame bytes) per
         data frame, read from the headers as the installer reads them."""
@@ -248,7 +235,8 @@ class FrameHeaderTests(PackerTestCase):
         for frame_size in (65536, 262144, 4 << 20):
             with self.subTest(frame_size=frame_size):
                 self.pack("--level", "3", "--frame-size", str(frame_size))
-                payload = self.read_payload()
+                with open(self.payload, "rb") as handle:
+                    payload = handle.read()
                 entries, unpacked, frames = self.frames(payload)
                 archive = decompress(self.payload)
                 self.assertEqual((entries, unpacked), (len(parse_archive(archive)), len(archive)))
