@@ -33,27 +33,14 @@ def read_denylist(path=DENYLIST):
 
 
 def read_headers(program):
-    """({DLL name: [imported function names]}, {header field: number}) as objdump -p prints them."""
+    """({DLL name: [imported function names]}, {header field: number}) as objdump -p prints them: each DLL's
+    table is its "DLL Name" line and the hint/name lines up to the next blank line."""
     dump = subprocess.run([OBJDUMP, "-p", program], capture_output=True, text=True, check=True).stdout
     fields = {name: int(value) for name, value in re.findall(r"^(Major\w+|Minor\w+)\s+(\d+)$", dump, re.M)}
-    return imports(dump), fields
-
-
-def imports(dump):
-    """{DLL name: [imported function names]} from the import tables in objdump's dump."""
-    table, dll = {}, None
-    for line in dump.splitlines():
-        named = re.match(r"\s*DLL Name: (\S+)", line)
-        if named:
-            dll = named.group(1)
-            table.setdefault(dll, [])
-            continue
-        entry = re.match(r"\t[0-9a-f]+\s+\d+\s+(\S+)", line)
-        if dll and entry:
-            table[dll].append(entry.group(1))
-        elif not line.strip() or "Delay Import" in line or "Export Tables" in line:
-            dll = None
-    return table
+    table = {}
+    for dll, block in re.findall(r"^\s*DLL Name: (\S+)\n(.*?)(?:\n\s*\n|\Z)", dump, re.M | re.S):
+        table.setdefault(dll, []).extend(re.findall(r"^\t[0-9a-f]+\s+\d+\s+(\S+)$", block, re.M))
+    return table, fields
 
 
 class ShippedProgramsStartOnWindows7(unittest.TestCase):

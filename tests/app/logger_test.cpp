@@ -18,64 +18,44 @@ namespace fs = std::filesystem;
 
 class LoggerTest : public ::testing::Test {
  protected:
-  // Runs a copy of the probe named exeName with TMP and TEMP pointing at tempFolder (with a trailing
-  // backslash, as the system gives it).
-  ProcessOutput RunProbe(const fs::path& tempFolder, const std::wstring& tag,
-                         const std::wstring& exeName = L"test_probe.exe") {
-    fs::path program = TestProgramFolder() / L"test_probe.exe";
-    if (exeName != L"test_probe.exe") {
-      const fs::path copy = programs_.Path() / exeName;
-      fs::copy_file(program, copy, fs::copy_options::overwrite_existing);
-      program = copy;
-    }
+  // Runs the probe with TMP and TEMP pointing at tempFolder (with a trailing backslash, as the system gives it).
+  static ProcessOutput RunProbe(const fs::path& tempFolder, const std::wstring& tag) {
     const std::wstring temp = tempFolder.wstring() + L"\\";
     ScopedEnvironment tmp(L"TMP", temp);
     ScopedEnvironment tempVariable(L"TEMP", temp);
-    return RunProcess(L"\"" + program.wstring() + L"\" log " + tag);
+    return RunProcess(L"\"" + (TestProgramFolder() / L"test_probe.exe").wstring() + L"\" log " + tag);
   }
 
-  static fs::path LogFile(const fs::path& tempFolder, const std::wstring& exeName) {
+  // Named after the program and the day.
+  static fs::path LogFile(const fs::path& tempFolder) {
     const std::string date = LogFileDate();
-    return tempFolder / L"quillon" / L"install logs" / (exeName + std::wstring(date.begin(), date.end()) + L".log");
+    return tempFolder / L"quillon" / L"install logs" /
+           (L"test_probe.exe" + std::wstring(date.begin(), date.end()) + L".log");
   }
 
   TempFolder base_{L"log"};
-  TempFolder programs_{L"bin"};
 };
 
-TEST_F(LoggerTest, CreatesMissingFoldersAndWritesThePattern) {
+TEST_F(LoggerTest, CreatesMissingFoldersWritesThePatternAndAppendsOnTheSameDay) {
   const fs::path temp = base_.Path() / L"missing" / L"parents";
   const ProcessOutput probe = RunProbe(temp, L"first");
   ASSERT_EQ(probe.exitCode, 0u) << probe.standardOutput;
+  ASSERT_EQ(RunProbe(temp, L"second").exitCode, 0u);
 
-  const std::vector<std::string> lines = SplitLines(ReadFileBytes(LogFile(temp, L"test_probe.exe")));
-  ASSERT_EQ(lines.size(), 4u);
+  const std::vector<std::string> lines = SplitLines(ReadFileBytes(LogFile(temp)));
+  ASSERT_EQ(lines.size(), 8u);
   const std::regex stamp(R"(^\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3}\] )");
   for (const std::string& line : lines) EXPECT_TRUE(std::regex_search(line, stamp)) << line;
   EXPECT_EQ(lines[0].substr(26), "[info] isUpdate flag :0");
   EXPECT_EQ(lines[1].substr(26), "[info] \xe4\xbf\xa1\xe6\x81\xaf first \xe4\xb8\xad\xe6\x96\x87");
   EXPECT_EQ(lines[2].substr(26), "[warning] warning line first");
   EXPECT_EQ(lines[3].substr(26), "[error] error line first");
-}
-
-TEST_F(LoggerTest, SecondRunOnTheSameDayAppends) {
-  ASSERT_EQ(RunProbe(base_.Path(), L"first").exitCode, 0u);
-  ASSERT_EQ(RunProbe(base_.Path(), L"second").exitCode, 0u);
-  const std::vector<std::string> lines = SplitLines(ReadFileBytes(LogFile(base_.Path(), L"test_probe.exe")));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_NE(lines[3].find("error line first"), std::string::npos);
-  EXPECT_NE(lines[7].find("error line second"), std::string::npos);
-}
-
-TEST_F(LoggerTest, FileIsNamedAfterTheExecutable) {
-  ASSERT_EQ(RunProbe(base_.Path(), L"renamed", L"setup.exe").exitCode, 0u);
-  EXPECT_TRUE(fs::exists(LogFile(base_.Path(), L"setup.exe")));
-  EXPECT_FALSE(fs::exists(LogFile(base_.Path(), L"test_probe.exe")));
+  EXPECT_EQ(lines[7].substr(26), "[error] error line second");
 }
 
 TEST_F(LoggerTest, RunGoesOnWhenTheFileCannotBeOpened) {
   // A folder in the place of the log file makes every open fail.
-  fs::create_directories(LogFile(base_.Path(), L"test_probe.exe"));
+  fs::create_directories(LogFile(base_.Path()));
   const ProcessOutput probe = RunProbe(base_.Path(), L"blocked");
   EXPECT_EQ(probe.exitCode, 0u);
   ASSERT_FALSE(SplitLines(probe.standardOutput).empty());
@@ -90,7 +70,7 @@ TEST_F(LoggerTest, ChineseTempFolderUnderWesternCodePageRunsWithoutLog) {
   EXPECT_EQ(probe.exitCode, 0u);
   // The folder is made from the wide path; the narrow file path names a different one.
   EXPECT_TRUE(fs::is_directory(temp / L"quillon" / L"install logs"));
-  EXPECT_FALSE(fs::exists(LogFile(temp, L"test_probe.exe")));
+  EXPECT_FALSE(fs::exists(LogFile(temp)));
 }
 
 }  // namespace

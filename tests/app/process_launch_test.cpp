@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/scope_exit.h"
@@ -88,49 +89,45 @@ class LaunchTest : public ::testing::Test {
   }
 };
 
+// The command line is the quoted program and the text unchanged (an empty text keeps the space after the
+// quote); the program starts in its own folder, which ends at the last separator (a slash here). A program
+// without a folder (found through the current folder, the second place the system searches) starts in the
+// caller's folder; one at the root of a drive in that root, not in "C:" alone, which would mean the
+// caller's current folder on drive C.
 TEST_F(LaunchTest, CommandLineIsTheQuotedProgramAndTheTextUnchangedInTheProgramsFolder) {
-  // The folder ends at the last separator, a slash here; an empty text keeps the space after the quote.
-  const std::wstring program = folder_.Path().wstring() + L"/test_probe.exe";
-  for (const auto& [name, launch] : kLaunchFunctions) {
-    for (const std::wstring text : {L"alpha \"two words\" \"\" -x=\\\"q\\\"  double  ", L""}) {
-      SCOPED_TRACE(name);
-      ScopedCurrentFolder elsewhere(TestProgramFolder().wstring());
-      const DWORD processId = launch(program, text);
+  const std::wstring unique = std::to_wstring(::GetCurrentProcessId()) + L".exe";
+  const fs::path current = folder_.Path() / L"current \u5b89\u88c5";
+  const fs::path atRoot = L"C:\\quillon_test_probe_" + unique;
+  const struct {
+    fs::path copy;  // where the probe is copied to, if not to probe_
+    std::wstring program;
+    std::wstring text;
+    std::wstring currentFolder;
+    std::wstring expectedFolder;
+  } cases[] = {
+      {{},
+       folder_.Path().wstring() + L"/test_probe.exe",
+       L"alpha \"two words\" \"\" -x=\\\"q\\\"  double  ",
+       TestProgramFolder().wstring(),
+       folder_.Path().wstring()},
+      {{}, folder_.Path().wstring() + L"/test_probe.exe", L"", TestProgramFolder().wstring(), folder_.Path().wstring()},
+      {current / (L"bare_test_probe_" + unique), L"bare_test_probe_" + unique, L"bare", current.wstring(),
+       current.wstring()},
+      {atRoot, atRoot.wstring(), L"root", L"C:\\windows", L"C:\\"}};
+  for (const auto& c : cases) {
+    if (!c.copy.empty()) {
+      fs::create_directories(c.copy.parent_path());
+      fs::copy_file(probe_, c.copy, fs::copy_options::overwrite_existing);
+    }
+    ScopedCurrentFolder currentFolder(c.currentFolder);
+    for (const auto& [name, launch] : kLaunchFunctions) {
+      SCOPED_TRACE(name + (" " + WideToUtf8(c.program)));
+      const DWORD processId = launch(c.program, c.text);
       ASSERT_NE(processId, Process::kLaunchFailed);
       Report report = AwaitReport(reportPath_);
-      EXPECT_EQ(report["command"], WideToUtf8(L"\"" + program + L"\" " + text));
+      EXPECT_EQ(report["command"], WideToUtf8(L"\"" + c.program + L"\" " + c.text));
       EXPECT_EQ(report["pid"], std::to_string(processId));
-      EXPECT_EQ(report["folder"], WideToUtf8(folder_.Path().wstring()));
-    }
-  }
-}
-
-TEST_F(LaunchTest, ProgramWithoutAFolderStartsInTheCallersFolder) {
-  // Found through the current folder, the second place the system searches.
-  const std::wstring bareName = L"bare_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
-  const fs::path current = folder_.Path() / L"current \u5b89\u88c5";
-  fs::create_directories(current);
-  fs::copy_file(probe_, current / bareName);
-  ScopedCurrentFolder currentFolder(current.wstring());
-  for (const auto& [name, launch] : kLaunchFunctions) {
-    SCOPED_TRACE(name);
-    const DWORD processId = launch(bareName, L"bare");
-    ASSERT_NE(processId, Process::kLaunchFailed);
-    EXPECT_EQ(AwaitReport(reportPath_)["folder"], WideToUtf8(current.wstring()));
-  }
-}
-
-TEST_F(LaunchTest, ProgramAtTheRootOfADriveStartsInThatRoot) {
-  // "C:" alone would mean the caller's current folder on drive C, here C:\windows.
-  const fs::path atRoot = L"C:\\quillon_test_probe_" + std::to_wstring(::GetCurrentProcessId()) + L".exe";
-  fs::copy_file(probe_, atRoot, fs::copy_options::overwrite_existing);
-  {
-    ScopedCurrentFolder current(L"C:\\windows");
-    for (const auto& [name, launch] : kLaunchFunctions) {
-      SCOPED_TRACE(name);
-      const DWORD processId = launch(atRoot.wstring(), L"root");
-      ASSERT_NE(processId, Process::kLaunchFailed);
-      EXPECT_EQ(AwaitReport(reportPath_)["folder"], "C:\\");
+      EXPECT_EQ(report["folder"], WideToUtf8(c.expectedFolder));
     }
   }
   std::error_code ignored;
@@ -147,30 +144,28 @@ TEST_F(LaunchTest, MissingProgramFailsWithTheFailureValueAndLogsNothing) {
   EXPECT_TRUE(capture.Lines().empty());
 }
 
-TEST_F(LaunchTest, StartedProgramRunsOnAfterItsStarterHasEnded) {
-  for (const wchar_t* kind : {L"plain", L"detached"}) {
-    SCOPED_TRACE(WideToUtf8(kind));
-    const DWORD processId = LaunchThroughStarter(kind, L"none");
+// A started program runs on after its starter has ended. A detached one breaks away from the starter's job
+// where the job allows it (the plain launch shows that the job is there and inherited); a job that forbids
+// breaking away refuses the first attempt, and the program still starts, inside the job.
+TEST_F(LaunchTest, StartedProgramOutlivesItsStarterAndLeavesItsJobWhenDetached) {
+  const struct {
+    const wchar_t* kind;
+    const wchar_t* job;
+    const char* inJob;
+  } cases[] = {{L"plain", L"none", "0"},
+               {L"detached", L"none", "0"},
+               {L"plain", L"breakaway", "1"},
+               {L"detached", L"breakaway", "0"},
+               {L"detached", L"confined", "1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(WideToUtf8(std::wstring(c.kind) + L" " + c.job));
+    const DWORD processId = LaunchThroughStarter(c.kind, c.job);
     ASSERT_NE(processId, Process::kLaunchFailed);
     Report report = AwaitReport(reportPath_);
     EXPECT_EQ(report["pid"], std::to_string(processId));
     EXPECT_EQ(report["starter"], "exited");  // the child saw its starter end before it wrote this
+    EXPECT_EQ(report["job"], c.inJob);
   }
-}
-
-TEST_F(LaunchTest, DetachedProgramBreaksAwayFromTheStartersJobWhereTheJobAllowsIt) {
-  // The plain launch shows that the job is there and inherited.
-  ASSERT_NE(LaunchThroughStarter(L"plain", L"breakaway"), Process::kLaunchFailed);
-  EXPECT_EQ(AwaitReport(reportPath_)["job"], "1");
-  const DWORD detached = LaunchThroughStarter(L"detached", L"breakaway");
-  ASSERT_NE(detached, Process::kLaunchFailed);
-  EXPECT_EQ(AwaitReport(reportPath_)["job"], "0");
-  // A job that forbids breaking away refuses the first attempt; the program still starts, inside the job.
-  const DWORD confined = LaunchThroughStarter(L"detached", L"confined");
-  ASSERT_NE(confined, Process::kLaunchFailed);
-  Report report = AwaitReport(reportPath_);
-  EXPECT_EQ(report["pid"], std::to_string(confined));
-  EXPECT_EQ(report["job"], "1");
 }
 
 // For the signed-in user the desktop's shell (Wine's desktop has one as well) starts the program: not as
@@ -213,28 +208,27 @@ TEST_F(LaunchTest, ProgramForTheUserStartsThroughTheDesktopShellElseDirectlyAfte
 }
 
 std::string RelaunchLogLine(const std::string& processId) {
-  return "[info] \xe6\x9b\xb4\xe6\x96\xb0\xe9\x80\xbb\xe8\xbe\x91\xe8\xa7\xa6\xe5\x8f\x91\xe4\xba\x8c\xe6\xac\xa1"
-         "\xe5\x90\xaf\xe5\x8a\xa8\xef\xbc\x8c\xe8\xbf\x9b\xe7\xa8\x8b\xe5\x8f\xb7\xef\xbc\x9a" +
-         processId;  // 更新逻辑触发二次启动，进程号：
+  return "[info] 更新逻辑触发二次启动，进程号：" + processId;
 }
 
+// An empty text keeps the leading space of " -update" after the space that follows the program. A probe
+// that renamed its own file first cannot restart: the failure value is logged.
 TEST_F(LaunchTest, UpgradeRelaunchStartsItselfWithUpdateAppendedAndLogsTheNewProcessId) {
-  // An empty text keeps the leading space of " -update" after the space that follows the program.
-  const std::pair<std::wstring, std::wstring> cases[] = {{L"child \"x y\"", L"child \"x y\" -update"},
-                                                         {L"", L" -update"}};
-  for (const auto& [text, tail] : cases) {
-    SCOPED_TRACE(WideToUtf8(text));
-    const ProcessOutput starter = RunStarter(L"relaunch", text);
-    Report report = AwaitReport(reportPath_);
-    EXPECT_EQ(report["command"], WideToUtf8(L"\"" + probe_.wstring() + L"\" " + tail));
-    EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(report["pid"])});
+  const std::tuple<const wchar_t*, std::wstring, std::wstring> cases[] = {
+      {L"relaunch", L"child \"x y\"", L"child \"x y\" -update"},
+      {L"relaunch", L"", L" -update"},
+      {L"relaunch-moved", L"x", L""}};
+  for (const auto& [command, text, tail] : cases) {
+    SCOPED_TRACE(WideToUtf8(command + (L" " + text)));
+    const ProcessOutput starter = RunStarter(command, text);
+    std::string processId = "4294967295";  // the failure value
+    if (!tail.empty()) {
+      Report report = AwaitReport(reportPath_);
+      EXPECT_EQ(report["command"], WideToUtf8(L"\"" + probe_.wstring() + L"\" " + tail));
+      processId = report["pid"];
+    }
+    EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine(processId)});
   }
-}
-
-TEST_F(LaunchTest, FailedUpgradeRelaunchLogsTheFailureValue) {
-  // The probe renames its own file first, so its recorded path no longer names a program.
-  const ProcessOutput starter = RunStarter(L"relaunch-moved", L"x");
-  EXPECT_EQ(SplitLines(starter.standardOutput), std::vector<std::string>{RelaunchLogLine("4294967295")});
 }
 
 TEST(UpgradeMarker, OnlyAFileAtTheMarkerPathCounts) {

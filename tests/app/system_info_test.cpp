@@ -7,27 +7,15 @@
 #include <filesystem>
 #include <optional>
 
-#include "app/text_encoding.h"
-#include "app/unique_resource.h"
 #include "tests/support/machine_guid_override.h"
 #include "tests/support/process_runner.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
 
-TEST(ExecutableQueries, NameAndFolderOfTheRunningProgram) {
-  wchar_t path[MAX_PATH] = {};
-  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-  EXPECT_EQ(GetExeFileName(), L"app_test.exe");
-  EXPECT_EQ(std::filesystem::path(GetExeDirectory()) / GetExeFileName(), std::filesystem::path(path));
-  EXPECT_NE(GetExeDirectory().back(), L'\\');
-}
-
+// From the version resource; empty for a program without one.
 TEST(ExecutableQueries, ProductVersionComesFromTheVersionResource) {
   EXPECT_EQ(GetProductVersion(), QUILLON_VERSION_TEXT);
-}
-
-TEST(ExecutableQueries, ProgramWithoutVersionResourceHasEmptyVersion) {
   const ProcessOutput probe = RunProcess(L"\"" + (TestProgramFolder() / L"test_probe.exe").wstring() + L"\" version");
   ASSERT_TRUE(probe.started);
   EXPECT_EQ(probe.standardOutput, "[]\r\n");  // the console writes Windows line ends

@@ -37,13 +37,10 @@ TEST(TextConversion, WesternSystemMessageBecomesUtf8) {
   EXPECT_EQ(AnsiToUtf8("Acc\xe8s refus\xe9."), "Acc\xc3\xa8s refus\xc3\xa9.");
 }
 
-TEST(TextConversion, Utf8KeepsEveryCharacter) {
+TEST(TextConversion, Utf8KeepsEveryCharacterAndEmptyTextStaysEmpty) {
   EXPECT_EQ(WideToUtf8(L"\u5b89\u88c5\u7ed3\u679c :0"), "\xe5\xae\x89\xe8\xa3\x85\xe7\xbb\x93\xe6\x9e\x9c :0");
   EXPECT_EQ(WideToUtf8(L"\U0001F600"), "\xf0\x9f\x98\x80");  // a surrogate pair stays one character
   EXPECT_EQ(Utf8ToWide("\xe5\xae\x89\xe8\xa3\x85"), L"\u5b89\u88c5");
-}
-
-TEST(TextConversion, EmptyTextStaysEmpty) {
   EXPECT_EQ(WideToAnsi(L""), "");
   EXPECT_EQ(WideToUtf8(L""), "");
   EXPECT_EQ(AnsiToUtf8(""), "");

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -21,14 +20,12 @@ namespace fs = std::filesystem;
 
 fs::path Fixture(const std::wstring& name) { return TestProgramFolder() / L"fixtures" / name; }
 
-// Relative path (with "/") → file content, or "<dir>" for a folder.
-std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
-  std::map<std::wstring, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    std::wstring relative = fs::relative(item.path(), root).generic_wstring();
-    tree[relative] = item.is_directory() ? "<dir>" : ReadFileBytes(item.path());
-  }
-  return tree;
+// The archive names of the generated tree, in archive order.
+std::vector<std::wstring> Manifest() {
+  std::vector<std::wstring> names;
+  std::wifstream manifest(Fixture(L"tree.manifest"));
+  for (std::wstring line; std::getline(manifest, line);) names.push_back(line);
+  return names;
 }
 
 class ExtractPayloadTest : public ::testing::Test {
@@ -57,18 +54,11 @@ class ExtractPayloadTest : public ::testing::Test {
 // once, as older builds packed) and a streamed frame (read twice).
 class GeneratedTreeTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
-TEST_P(GeneratedTreeTest, ArrivesWhole) {
+TEST_P(GeneratedTreeTest, ArrivesWholeWithOneProgressMessagePerEntry) {
   ASSERT_TRUE(Extract(GetParam()));
-  EXPECT_EQ(Snapshot(target_), Snapshot(Fixture(L"tree")));
-}
-
-TEST_P(GeneratedTreeTest, OneProgressMessagePerEntryWithArchiveNames) {
-  ASSERT_TRUE(Extract(GetParam()));
-  std::vector<std::wstring> expected;
-  std::wifstream manifest(Fixture(L"tree.manifest"));
-  for (std::wstring line; std::getline(manifest, line);) expected.push_back(line);
+  EXPECT_EQ(TreeSnapshot(target_), TreeSnapshot(Fixture(L"tree")));
+  const std::vector<std::wstring> expected = Manifest();
   ASSERT_GT(expected.size(), 100u);
-
   ASSERT_EQ(collector_.progress.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(collector_.progress[i].name, expected[i]) << "entry " << i;
@@ -76,7 +66,6 @@ TEST_P(GeneratedTreeTest, OneProgressMessagePerEntryWithArchiveNames) {
     EXPECT_EQ(collector_.progress[i].percent, static_cast<int>((i + 1) * 100 / expected.size())) << "entry " << i;
   }
   EXPECT_EQ(collector_.progress.front().percent, 0);
-  EXPECT_EQ(collector_.progress.back().percent, 100);
   EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const std::wstring& n) { return n.back() == L'/'; }));
 }
 
@@ -86,18 +75,9 @@ INSTANTIATE_TEST_SUITE_P(EveryReadingPath, GeneratedTreeTest,
 // Other tools read the indexed payload as a plain .tar.zst; the library's own zstd reader among them.
 TEST_F(ExtractPayloadTest, TheLibrarysZstdReaderSkipsTheIndex) {
   payload_ = ReadFileBytes(Fixture(L"tree.tar.zst"));
-  std::wifstream manifest(Fixture(L"tree.manifest"));
-  int expected = 0;
-  for (std::wstring line; std::getline(manifest, line);) ++expected;
   const EntryCount count = CountPayloadEntries(payload_.data(), static_cast<uint32_t>(payload_.size()));
-  EXPECT_EQ(count.entries, expected);
+  EXPECT_EQ(count.entries, static_cast<int>(Manifest().size()));
   EXPECT_TRUE(count.cleanEnd);
-}
-
-TEST_F(ExtractPayloadTest, EndBlocksOnlyIsAnEmptySuccess) {
-  EXPECT_TRUE(Extract(L"end_blocks_only.tar.zst"));
-  EXPECT_TRUE(collector_.progress.empty());
-  EXPECT_TRUE(fs::is_empty(target_));
 }
 
 TEST_F(ExtractPayloadTest, DirectoryEntryForAnExistingDirectory) {
@@ -106,18 +86,8 @@ TEST_F(ExtractPayloadTest, DirectoryEntryForAnExistingDirectory) {
   EXPECT_EQ(ReadFileBytes(target_ / L"a" / L"c.txt"), "also inside\n");
 }
 
-class UnopenablePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
-
-TEST_P(UnopenablePayloadTest, FailsWithoutProgress) {
-  EXPECT_FALSE(Extract(GetParam()));
-  EXPECT_TRUE(collector_.progress.empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(NotAnArchive, UnopenablePayloadTest,
-                         ::testing::Values(L"not_a_tar.tar.zst", L"plain_text.bin"));
-
-// A damaged stream must never pass for a complete tree: the worker would swap it over a working
-// installation.
+// A damaged stream (or none at all) must never pass for a complete tree: the worker would swap it over a
+// working installation.
 class DamagedPayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
 TEST_P(DamagedPayloadTest, ReportsADamagedInstaller) {
@@ -129,15 +99,14 @@ TEST_P(DamagedPayloadTest, ReportsADamagedInstaller) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Damaged, DamagedPayloadTest,
-                         ::testing::Values(L"truncated.tar.zst", L"bit_flipped_raw_block.tar.zst",
-                                           L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst",
-                                           L"truncated_streamed.tar.zst", L"checksum_mismatch_streamed.tar.zst",
-                                           L"checksum_mismatch_single_frame.tar.zst",
-                                           L"truncated_at_a_frame_end.tar.zst", L"index_counts_too_few.tar.zst",
-                                           L"index_counts_too_many.tar.zst", L"index_wrong_size.tar.zst",
-                                           L"index_huge_size.tar.zst", L"index_unknown_version.tar.zst",
-                                           L"frame_huge_window.tar.zst", L"frame_huge_content.tar.zst"));
+INSTANTIATE_TEST_SUITE_P(
+    Damaged, DamagedPayloadTest,
+    ::testing::Values(L"not_a_tar.tar.zst", L"plain_text.bin", L"truncated.tar.zst", L"bit_flipped_raw_block.tar.zst",
+                      L"bit_flipped_compressed.tar.zst", L"checksum_mismatch.tar.zst", L"truncated_streamed.tar.zst",
+                      L"checksum_mismatch_streamed.tar.zst", L"checksum_mismatch_single_frame.tar.zst",
+                      L"truncated_at_a_frame_end.tar.zst", L"index_counts_too_few.tar.zst",
+                      L"index_counts_too_many.tar.zst", L"index_wrong_size.tar.zst", L"index_huge_size.tar.zst",
+                      L"index_unknown_version.tar.zst", L"frame_huge_window.tar.zst", L"frame_huge_content.tar.zst"));
 
 class HostilePayloadTest : public ExtractPayloadTest, public ::testing::WithParamInterface<const wchar_t*> {};
 
@@ -168,8 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Hostile, HostilePayloadTest,
 // tree is unusable from then on, so nothing after it is written.
 TEST_F(ExtractPayloadTest, UnwritableEntryEndsExtractionAndNamesTheEntry) {
   // A file held open without sharing can be neither replaced nor written, as under a security product.
-  fs::create_directories(target_ / L"bin");
-  std::ofstream(target_ / L"bin" / L"random.bin") << "held";
+  WriteTestFile(target_ / L"bin" / L"random.bin", "held");
   UniqueFileHandle held(::CreateFileW((target_ / L"bin" / L"random.bin").c_str(), GENERIC_READ, 0, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(held);

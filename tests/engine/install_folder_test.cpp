@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <fstream>
-
 #include "tests/support/temp_folder.h"
 #include "engine/folder_ownership.h"
 #include "engine/install_folder.h"
@@ -53,26 +51,14 @@ TEST(InstallFolderCheck, AMissingDriveOrAFileOnTheWayIsRefused) {
   EXPECT_EQ(ProblemOf(std::wstring(1, letter) + L":\\vexor\\Quillon"), FolderProblem::kMissingRoot);
 
   TempFolder temp;
-  const std::filesystem::path file = temp.Path() / L"taken";
-  std::ofstream(file) << "a file, not a folder";
+  const std::filesystem::path file = WriteTestFile(temp.Path() / L"taken", "a file, not a folder");
   EXPECT_EQ(ProblemOf(file.wstring()), FolderProblem::kFileInTheWay);
   EXPECT_EQ(ProblemOf((file / L"Quillon").wstring()), FolderProblem::kFileInTheWay);
 }
 
-TEST(InstallFolderCheck, UsableFoldersComeBackWithoutBlanksAndTrailingSeparators) {
-  TempFolder temp;
-  const std::wstring existing = temp.Path().wstring();
-  FolderCheck check = CheckInstallFolder(L"  " + existing + L"\\vexor\\Quillon\\\\ ");
-  EXPECT_EQ(check.problem, FolderProblem::kNone);
-  EXPECT_EQ(check.folder, existing + L"\\vexor\\Quillon");
-
-  check = CheckInstallFolder(existing);
-  EXPECT_EQ(check.problem, FolderProblem::kNone);
-  EXPECT_EQ(check.folder, existing);
-}
-
 // The checks that follow (whose folder it is, what the swap moves) must see the folder Windows would use,
-// so "/", "." and ".." are resolved on the text, and names Windows would silently change are refused.
+// so blanks around the text and trailing separators go, "/", "." and ".." are resolved on the text, and names
+// Windows would silently change are refused.
 TEST(InstallFolderCheck, TextsAreNormalisedBeforeAnyCheck) {
   const struct {
     const wchar_t* text;
@@ -80,6 +66,8 @@ TEST(InstallFolderCheck, TextsAreNormalisedBeforeAnyCheck) {
     FolderProblem problem;
   } cases[] = {
       {L"C:/Program Files (x86)/vexor/Quillon/", L"C:\\Program Files (x86)\\vexor\\Quillon", FolderProblem::kNone},
+      {L"  C:\\Apps\\vexor\\Quillon\\\\ ", L"C:\\Apps\\vexor\\Quillon", FolderProblem::kNone},
+      {L"C:\\windows", L"C:\\windows", FolderProblem::kNone},
       {L"C:\\Apps\\.\\vexor\\..\\Quillon", L"C:\\Apps\\Quillon", FolderProblem::kNone},
       {L"C:\\Apps\\\\Quillon", L"C:\\Apps\\Quillon", FolderProblem::kNone},
       {L"C:\\Apps\\..", L"C:\\", FolderProblem::kRoot},
@@ -108,16 +96,12 @@ TEST(InstallFolderPick, TheProductFolderFollowsThePickedOneWithoutDoubledSeparat
 TEST(FolderOwnership, OnlyMissingEmptyOrOurFoldersMayBeReplaced) {
   TempFolder temp;
   const std::filesystem::path base = temp.Path();
-  auto file = [](const std::filesystem::path& path) {
-    std::filesystem::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
-  };
   std::filesystem::create_directories(base / L"empty");
-  file(base / L"marked" / kInstallMarkerName);
-  file(base / L"registered" / kLauncherName);
-  file(base / L"launcher only" / kLauncherName);
-  file(base / L"users" / L"sub" / L"notes.txt");
-  file(base / L"a file");
+  WriteTestFile(base / L"marked" / kInstallMarkerName);
+  WriteTestFile(base / L"registered" / kLauncherName);
+  WriteTestFile(base / L"launcher only" / kLauncherName);
+  WriteTestFile(base / L"users" / L"sub" / L"notes.txt");
+  WriteTestFile(base / L"a file");
   const std::wstring registered = (base / L"REGISTERED").wstring() + L"\\";
   const struct {
     const wchar_t* name;

@@ -1,6 +1,6 @@
-// The whole worker, end to end: this program carries the demo payload as resource 130 (and damaged payloads
-// as 131-133), runs the worker on a detached thread as the main window does, and checks what a user's machine
-// would show afterwards: messages, the installed tree, the registry entry, the links and the log.
+// The whole worker: this program carries the demo payload as resource 130 (and damaged payloads as 131-134),
+// runs the worker on a detached thread as the main window does, and checks what the window is told, what
+// stays of an earlier installation and of the user's folders, and what a failure leaves behind.
 #include "engine/install_worker.h"
 
 #include <windows.h>
@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <map>
 #include <set>
@@ -44,21 +43,7 @@ constexpr uint16_t kEmptyArchive = 133;
 constexpr uint16_t kHugeIndexPayload = 134;
 constexpr uint16_t kNoSuchResource = 199;
 
-// Relative path ("/" separators, folders ending in "/") → content, "" for folders.
-std::map<std::wstring, std::string> Snapshot(const fs::path& root) {
-  std::map<std::wstring, std::string> tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::wstring relative = fs::relative(item.path(), root).generic_wstring();
-    if (item.is_directory()) {
-      tree[relative + L"/"] = "";
-    } else {
-      tree[relative] = ReadFileBytes(item.path());
-    }
-  }
-  return tree;
-}
-
-// The installation's record in Snapshot's form: "/" separators, folders ending in "/".
+// The installation's record in TreeSnapshot's form: "/" separators, folders ending in "/".
 std::set<std::wstring> RecordedPaths(const fs::path& installation) {
   std::set<std::wstring> paths;
   const std::optional<InstallRecord> record = ReadInstallRecord(installation.wstring());
@@ -68,18 +53,12 @@ std::set<std::wstring> RecordedPaths(const fs::path& installation) {
   return paths;
 }
 
-std::wstring InstalledValue(const wchar_t* name) {
+bool UninstallEntryExists() {
   UniqueHkey key;
-  const wchar_t* path =
-      L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
-      L"{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1";
-  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.Put()) != ERROR_SUCCESS) return L"<no key>";
-  wchar_t data[1024] = {};
-  DWORD bytes = sizeof(data);
-  if (::RegQueryValueExW(key.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS) {
-    return L"<no value>";
-  }
-  return data;
+  return ::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                         L"SOFTWARE\\WOW6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"
+                         L"{7A31C0DE-2F4B-4E19-9C5D-3B8E6A0F1D27}}_is1",
+                         0, KEY_READ, key.Put()) == ERROR_SUCCESS;
 }
 
 // A failing move for the new tree, standing in for a tree that stays held (access denied) or a throwing step.
@@ -131,17 +110,14 @@ class InstallWorkerTest : public ::testing::Test {
 
   // An earlier installation of ours (it carries the installation marker) with a file to recognise it by.
   static void MakeTree(const fs::path& dir, const std::string& marker) {
-    fs::create_directories(dir);
-    std::ofstream(dir / L"marker.txt") << marker;
-    std::ofstream(dir / kInstallMarkerName) << "[Quillon]\r\n";
+    WriteTestFile(dir / L"marker.txt", marker);
+    WriteTestFile(dir / kInstallMarkerName, "[Quillon]\r\n");
   }
   // A folder of the user's: documents, nothing of ours.
   static void MakeUsersFolder(const fs::path& dir) {
-    fs::create_directories(dir / L"sub");
-    std::ofstream(dir / L"thesis.txt") << "thesis";
-    std::ofstream(dir / L"sub" / L"notes.txt") << "notes";
+    WriteTestFile(dir / L"thesis.txt", "thesis");
+    WriteTestFile(dir / L"sub" / L"notes.txt", "notes");
   }
-  std::string Marker() const { return ReadFileBytes(installDir_ / L"marker.txt"); }
   bool NoSiblingsLeft() const {
     return !fs::exists(installDir_.wstring() + L"_tmp_installing") &&
            !fs::exists(installDir_.wstring() + L"_old_backup");
@@ -157,17 +133,12 @@ class InstallWorkerTest : public ::testing::Test {
   CapturedLog log_;
 };
 
-TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
+// The tree, its record, the entry and the links are checked end to end; here what the window is told.
+TEST_F(InstallWorkerTest, FirstInstallReportsEveryEntryWithRisingProgress) {
   Install();
   EXPECT_EQ(collector_.succeeded, 1);
 
-  std::map<std::wstring, std::string> installed = Snapshot(installDir_);
-  EXPECT_EQ(installed.erase(kInstallMarkerName), 1u) << "the installation carries its marker";
-  EXPECT_EQ(installed.erase(kInstallRecordName), 1u) << "and the record of what it installed";
-  EXPECT_EQ(installed, Snapshot(QUILLON_DEMO_TREE));
-  std::set<std::wstring> expectedRecord = {kInstallMarkerName};
-  for (const auto& entry : installed) expectedRecord.insert(entry.first);
-  EXPECT_EQ(RecordedPaths(installDir_), expectedRecord);
+  const std::map<std::wstring, std::string> installed = TreeSnapshot(QUILLON_DEMO_TREE);
   ASSERT_EQ(collector_.progress.size(), installed.size());
   for (size_t i = 0; i < collector_.progress.size(); ++i) {
     EXPECT_EQ(installed.count(collector_.progress[i].name), 1u) << "unexpected entry " << i;
@@ -177,102 +148,71 @@ TEST_F(InstallWorkerTest, FirstInstallPutsTreeEntryAndLinksInPlace) {
   }
   EXPECT_EQ(collector_.progress.back().percent, 100);
   EXPECT_TRUE(NoSiblingsLeft());
-
   EXPECT_EQ(icacls_.Record(), icacls_.RecordFor(installDir_));
-  EXPECT_EQ(InstalledValue(L"InstallLocation"), installDir_.wstring());
-  EXPECT_EQ(InstalledValue(L"UninstallString"), installDir_.wstring() + L"\\unins000.exe");
-  EXPECT_EQ(ReadShellLink(desktopLink_).target, installDir_.wstring() + L"\\quillon_launcher.exe");
-  EXPECT_EQ(ReadShellLink(ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon" / L"卸载Quillon.lnk").target,
-            installDir_.wstring() + L"\\unins000.exe");
-
-  EXPECT_EQ(log_.Find(info, "第一次Kill 共关闭了 0 个相关进程").size(), 1u);
-  EXPECT_EQ(log_.Find(info, "第三次Kill 共关闭了 0 个相关进程").size(), 1u);
   EXPECT_EQ(log_.CountAtLevel(err) + log_.CountAtLevel(spdlog::level::warn), 0u);
 }
 
-TEST_F(InstallWorkerTest, UpgradeStopsTheRunningAppReplacesTheTreeAndRepointsItsPin) {
-  MakeTree(installDir_, "old");
+// An upgrade stops the running application, repoints its taskbar pin and keeps what the user added (files
+// and empty folders the previous installation's record does not list) unless the new tree has one of that
+// name; installed files the new version no longer has go. An installation from before the record cannot
+// tell the user's files from its own and keeps nothing.
+TEST_F(InstallWorkerTest, UpgradeStopsTheAppRepointsItsPinAndKeepsWhatThePreviousRecordDoesNotList) {
+  const fs::path plugins = installDir_ / L"plugins";
   const fs::path oldApp = installDir_ / L"quillon.exe";
-  const RunningCopy running(oldApp);
-  ASSERT_TRUE(running.Listed());
   const fs::path pin = fs::path(TaskbarPinFolder()) / L"quillon worker test.lnk";
   fs::create_directories(pin.parent_path());
-  ASSERT_TRUE(CreateShortcut(oldApp.wstring(), pin.wstring(), L"Quillon", oldApp.wstring()));
-
-  Install();
-  EXPECT_EQ(collector_.succeeded, 1);
-  EXPECT_TRUE(running.Terminated());
-  EXPECT_EQ(log_.Find(info, "第一次Kill 共关闭了 1 个相关进程").size(), 1u);
-  EXPECT_FALSE(fs::exists(installDir_ / L"marker.txt"));
-  EXPECT_TRUE(fs::exists(installDir_ / L"quillon_launcher.exe"));
-  EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 1u);
-  EXPECT_TRUE(NoSiblingsLeft());
-  EXPECT_EQ(ReadShellLink(pin).target, installDir_.wstring() + L"\\quillon_launcher.exe");
-  fs::remove(pin);
-}
-
-// An upgrade keeps what the user added (files and empty folders the previous installation's record does
-// not list) unless the new tree has one of that name; installed files the new version no longer has go. An
-// installation from before the record cannot tell the user's files from its own and keeps nothing.
-TEST_F(InstallWorkerTest, UpgradeKeepsWhatThePreviousRecordDoesNotList) {
-  const fs::path plugins = installDir_ / L"plugins";
   for (const bool recorded : {true, false}) {
+    SCOPED_TRACE(recorded);
     fs::remove_all(installDir_);
     MakeTree(installDir_, "old");  // marker.txt: installed by the old version, not in the new payload
+    const RunningCopy running(oldApp);
+    ASSERT_TRUE(running.Listed());
+    ASSERT_TRUE(CreateShortcut(oldApp.wstring(), pin.wstring(), L"Quillon", oldApp.wstring()));
     if (recorded) {
       ASSERT_TRUE(WriteInstallRecord(installDir_.wstring(), RecordTree(installDir_.wstring())));
     }
     fs::create_directories(plugins / L"empty");
-    std::ofstream(plugins / L"my_plugin.dll") << "mine";
-    std::ofstream(plugins / L"readme.txt") << "mine too";  // the new tree has one
+    WriteTestFile(plugins / L"my_plugin.dll", "mine");
+    WriteTestFile(plugins / L"readme.txt", "mine too");  // the new tree has one
     collector_.succeeded = 0;
+    log_.Clear();
     Install();
-    EXPECT_EQ(collector_.succeeded, 1) << recorded;
-    EXPECT_FALSE(fs::exists(installDir_ / L"marker.txt")) << recorded;
+    EXPECT_EQ(collector_.succeeded, 1);
+    EXPECT_TRUE(running.Terminated());
+    EXPECT_EQ(log_.Find(info, "第一次Kill 共关闭了 1 个相关进程").size(), 1u);
+    EXPECT_EQ(ReadShellLink(pin).target, installDir_.wstring() + L"\\quillon_launcher.exe");
+    EXPECT_FALSE(fs::exists(installDir_ / L"marker.txt"));
     EXPECT_EQ(ReadFileBytes(plugins / L"my_plugin.dll"), recorded ? "mine" : "");
     EXPECT_EQ(fs::is_directory(plugins / L"empty"), recorded);
     EXPECT_EQ(ReadFileBytes(plugins / L"readme.txt"),
               ReadFileBytes(fs::path(QUILLON_DEMO_TREE) / L"plugins" / L"readme.txt"));
     EXPECT_EQ(RecordedPaths(installDir_).count(L"plugins/my_plugin.dll"), 0u) << "still the user's, not installed";
+    EXPECT_EQ(log_.Find(info, "新版本有同名文件，未保留原安装中的: plugins\\readme.txt").size(), recorded ? 1u : 0u);
+    EXPECT_EQ(log_.Find(info, "原安装没有安装记录").size(), recorded ? 0u : 1u);
+    EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 1u);
     EXPECT_TRUE(NoSiblingsLeft());
   }
-  EXPECT_EQ(log_.Find(info, "新版本有同名文件，未保留原安装中的: plugins\\readme.txt").size(), 1u);
-  EXPECT_EQ(log_.Find(info, "原安装没有安装记录").size(), 1u);
+  fs::remove(pin);
 }
 
-TEST_F(InstallWorkerTest, InterruptedSwapIsRepairedEvenWhenTheNewPayloadIsDamaged) {
-  MakeTree(backupDir_, "previous");  // an earlier run stopped after moving the old tree aside
-  Install(kDamagedPayload);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller);
-  EXPECT_EQ(Marker(), "previous");
-  EXPECT_TRUE(NoSiblingsLeft());
-  EXPECT_EQ(log_.Find(err, "安装失败，解压：").size(), 1u);
-}
-
-TEST_F(InstallWorkerTest, HostilePayloadLeavesThePreviousInstallationUntouched) {
-  MakeTree(installDir_, "old");
-  Install(kHostilePayload);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller);
-  EXPECT_EQ(Snapshot(installDir_).size(), 2u);
-  EXPECT_EQ(Marker(), "old");
-  EXPECT_TRUE(NoSiblingsLeft());
-}
-
-// A failed first installation leaves no trace: no folder it created, no uninstall entry, no links.
+// A failed first installation leaves no trace: no folder it created, no uninstall entry, no links. Without a
+// payload it fails before anything was stopped or touched: the failure is the one line logged.
 TEST_F(InstallWorkerTest, FailedFirstInstallationLeavesNothingBehind) {
   for (const uint16_t payload : {kDamagedPayload, kHostilePayload, kHugeIndexPayload, kNoSuchResource}) {
     Clean();
+    log_.Clear();
     collector_.failed = 0;
+    collector_.progress.clear();
     Install(payload);
     EXPECT_EQ(collector_.failed, 1) << payload;
     EXPECT_EQ(collector_.failure.cause, FailureCause::kDamagedInstaller) << payload;
     EXPECT_FALSE(fs::exists(installDir_.parent_path())) << payload;
-    EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>") << payload;
+    EXPECT_FALSE(UninstallEntryExists()) << payload;
     EXPECT_FALSE(fs::exists(desktopLink_)) << payload;
     EXPECT_FALSE(fs::exists(ShellFolder(CSIDL_COMMON_PROGRAMS) / L"Quillon")) << payload;
   }
+  EXPECT_TRUE(collector_.progress.empty());
+  EXPECT_EQ(log_.Lines().size(), 1u);
 }
 
 // Folders of the user's are never moved, replaced or deleted: not as the install folder, not where the
@@ -282,7 +222,7 @@ TEST_F(InstallWorkerTest, FoldersThatAreNotOursAreLeftAlone) {
   for (const fs::path& usersFolder : {installDir_, backupDir_, tempDir}) {
     fs::remove_all(installDir_.parent_path());
     MakeUsersFolder(usersFolder);
-    const auto before = Snapshot(installDir_.parent_path());
+    const auto before = TreeSnapshot(installDir_.parent_path());
     collector_.failed = 0;
     collector_.progress.clear();
     Install();
@@ -290,15 +230,15 @@ TEST_F(InstallWorkerTest, FoldersThatAreNotOursAreLeftAlone) {
     EXPECT_EQ(collector_.failure.cause, FailureCause::kFolderNotUsable) << usersFolder;
     EXPECT_EQ(collector_.failure.path, usersFolder.wstring());
     EXPECT_TRUE(collector_.progress.empty());
-    EXPECT_EQ(Snapshot(installDir_.parent_path()), before) << usersFolder;
-    EXPECT_EQ(InstalledValue(L"InstallLocation"), L"<no key>");
+    EXPECT_EQ(TreeSnapshot(installDir_.parent_path()), before) << usersFolder;
+    EXPECT_FALSE(UninstallEntryExists());
   }
   EXPECT_TRUE(log_.Find(info, "第一次Kill").empty());
 
   // An installation from before the marker existed: the registered folder with the launcher in it.
   fs::remove_all(installDir_.parent_path());
   MakeUsersFolder(installDir_);
-  std::ofstream(installDir_ / kLauncherName) << "old launcher";
+  WriteTestFile(installDir_ / kLauncherName, "old launcher");
   ASSERT_TRUE(SetUninstallValue(L"InstallLocation", (installDir_.wstring() + L"\\").c_str()));
   collector_.failed = 0;
   Install();
@@ -320,55 +260,54 @@ TEST_F(InstallWorkerTest, FolderTextsThatAreNotNormalAreRefused) {
   EXPECT_FALSE(fs::exists(installDir_.parent_path()));
 }
 
-TEST_F(InstallWorkerTest, MissingPayloadDoesNothing) {
-  Install(kNoSuchResource);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_TRUE(collector_.progress.empty());
-  EXPECT_FALSE(fs::exists(installDir_.parent_path()));
-  EXPECT_EQ(log_.Lines().size(), 1u);  // the failure, before anything was stopped or touched
-}
-
 TEST_F(InstallWorkerTest, ArchiveWithoutEntriesInstallsOnlyTheMarkerAndTheRecord) {
   Install(kEmptyArchive);
   EXPECT_EQ(collector_.succeeded, 1);
   EXPECT_TRUE(collector_.progress.empty());
-  const auto installed = Snapshot(installDir_);
+  const auto installed = TreeSnapshot(installDir_);
   ASSERT_EQ(installed.size(), 2u);
   EXPECT_EQ(installed.count(kInstallMarkerName) + installed.count(kInstallRecordName), 2u);
   EXPECT_EQ(RecordedPaths(installDir_), std::set<std::wstring>{kInstallMarkerName});
 }
 
-TEST_F(InstallWorkerTest, PromotionFailingForGoodRestoresThePreviousInstallationAndFails) {
-  MakeTree(installDir_, "old");
-  moveFault = MoveFault::kAccessDenied;
-  InstallWithMove(kPayloadResourceId, &FaultyMove);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(collector_.failure.cause, FailureCause::kFilesInUse);
-  EXPECT_EQ(Marker(), "old");
-  EXPECT_TRUE(NoSiblingsLeft());
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: ").size(), 3u);
+// A payload that turns out damaged or hostile, a swap that fails for good (the new tree stays held) or
+// throws: the previous installation stays as it was, also when an earlier run stopped after moving it aside
+// (the swap is repaired first; when that repair throws, nothing is unpacked), and the failure is reported once.
+TEST_F(InstallWorkerTest, FailuresLeaveThePreviousInstallationAsItWas) {
+  const struct {
+    uint16_t payload;
+    MoveFault fault;
+    fs::path previous, after;
+    FailureCause cause;
+    const char* logged;
+    size_t times;
+  } cases[] = {{kDamagedPayload, MoveFault::kNone, backupDir_, installDir_, FailureCause::kDamagedInstaller,
+                "安装失败，解压：", 1},
+               {kHostilePayload, MoveFault::kNone, installDir_, installDir_, FailureCause::kDamagedInstaller,
+                "安装失败，解压：", 1},
+               {kPayloadResourceId, MoveFault::kAccessDenied, installDir_, installDir_, FailureCause::kFilesInUse,
+                "临时目录转正【重试】失败: ", 3},
+               {kPayloadResourceId, MoveFault::kThrow, installDir_, installDir_, FailureCause::kOther, "错误: ", 1},
+               {kPayloadResourceId, MoveFault::kThrow, backupDir_, backupDir_, FailureCause::kOther, "错误: ", 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.payload << " " << c.logged << c.previous);
+    fs::remove_all(installDir_.parent_path());
+    MakeTree(c.previous, "previous");
+    const auto before = TreeSnapshot(c.previous);
+    log_.Clear();
+    collector_.failed = 0;
+    collector_.progress.clear();
+    moveFault = c.fault;
+    InstallWithMove(c.payload, &FaultyMove);
+    EXPECT_EQ(collector_.failed, 1);
+    EXPECT_EQ(collector_.failure.cause, c.cause);
+    EXPECT_EQ(log_.Find(err, c.logged).size(), c.times);
+    EXPECT_EQ(TreeSnapshot(c.after), before);
+    EXPECT_FALSE(fs::exists(installDir_.wstring() + L"_tmp_installing"));
+    EXPECT_EQ(fs::exists(backupDir_), c.after == backupDir_);
+    if (c.after == backupDir_) EXPECT_TRUE(collector_.progress.empty());
+  }
   EXPECT_TRUE(icacls_.Record().empty());
-}
-
-TEST_F(InstallWorkerTest, ExceptionInTheSwapIsLoggedAndReportedOnce) {
-  MakeTree(installDir_, "old");
-  moveFault = MoveFault::kThrow;
-  InstallWithMove(kPayloadResourceId, &FaultyMove);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(log_.Find(err, "错误: ").size(), 1u);
-  EXPECT_EQ(Marker(), "old");
-  EXPECT_TRUE(NoSiblingsLeft());
-}
-
-TEST_F(InstallWorkerTest, ExceptionBeforeTheSwapIsLoggedAndNothingIsUnpacked) {
-  MakeTree(backupDir_, "previous");
-  moveFault = MoveFault::kThrow;  // the repair of the interrupted swap throws
-  InstallWithMove(kPayloadResourceId, &FaultyMove);
-  EXPECT_EQ(collector_.failed, 1);
-  EXPECT_EQ(log_.Find(err, "错误: ").size(), 1u);
-  EXPECT_TRUE(collector_.progress.empty());
-  EXPECT_EQ(ReadFileBytes(backupDir_ / L"marker.txt"), "previous");
-  EXPECT_FALSE(fs::exists(installDir_.wstring() + L"_tmp_installing"));
 }
 
 TEST_F(InstallWorkerTest, EveryProgressTextIsFreedByTheReceiver) {

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "tests/support/captured_log.h"
@@ -45,9 +44,8 @@ class PromoteDirectoryTest : public ::testing::Test {
   void SetUp() override { script = MoveScript{}; }
 
   static void MakeTree(const fs::path& dir, const std::string& marker) {
-    fs::create_directories(dir / L"resources");
-    std::ofstream(dir / L"marker.txt") << marker;
-    std::ofstream(dir / L"resources" / (marker + ".dat")) << marker;
+    WriteTestFile(dir / L"marker.txt", marker);
+    WriteTestFile(dir / L"resources" / (marker + ".dat"), marker);
   }
   static std::string Marker(const fs::path& dir) { return ReadFileBytes(dir / L"marker.txt"); }
 
@@ -82,55 +80,43 @@ TEST_F(PromoteDirectoryTest, StaleBackupIsRemovedBeforeTheNewBackupIsMade) {
   EXPECT_EQ(log_.Find(info, "备份目录清理成功").size(), 2u);  // the stale one, then the new one
 }
 
-TEST_F(PromoteDirectoryTest, AccessDeniedIsRetriedThreeTimes300MsApart) {
-  MakeTree(paths_.installPath, "old");
-  MakeTree(paths_.tempDir, "new");
-  script.failingSource = paths_.tempDir;
-  script.failures = 2;  // the first move and the first retry fail
-  ASSERT_TRUE(Promote());
-  EXPECT_EQ(Marker(paths_.installPath), "new");
-  ASSERT_EQ(script.calls.size(), 3u);
-  // Tick counts are coarse; 250 ms apart can only come from the delay between attempts.
-  EXPECT_GE(script.calls[1] - script.calls[0], 250u);
-  EXPECT_GE(script.calls[2] - script.calls[1], 250u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正失败: ").size(), 1u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: 1 (错误码: 5)").size(), 1u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: ").size(), 1u);
-  EXPECT_FALSE(fs::exists(paths_.backupDir));
-}
-
-TEST_F(PromoteDirectoryTest, PromotionFailingForGoodPutsThePreviousInstallationBack) {
-  MakeTree(paths_.installPath, "old");
-  MakeTree(paths_.tempDir, "new");
-  script.failingSource = paths_.tempDir;
-  script.failures = 4;
-  EXPECT_FALSE(Promote());
-  EXPECT_EQ(script.calls.size(), 4u);
-  const std::vector<std::string> failed = log_.Find(err, "临时目录转正失败: ");
-  ASSERT_EQ(failed.size(), 1u);
-  EXPECT_NE(failed[0].find("(错误码: 5)"), std::string::npos);
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: 1 (错误码: 5)").size(), 1u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: 2 (错误码: 5)").size(), 1u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: 3 (错误码: 5)").size(), 1u);
-
-  EXPECT_EQ(Marker(paths_.installPath), "old");
-  EXPECT_FALSE(fs::exists(paths_.tempDir));
-  EXPECT_FALSE(fs::exists(paths_.backupDir));
-  EXPECT_EQ(log_.Find(info, "已从备份目录恢复原安装").size(), 1u);
-  EXPECT_TRUE(icacls_.Record().empty());
-}
-
-TEST_F(PromoteDirectoryTest, OtherErrorsAreNotRetried) {
-  MakeTree(paths_.installPath, "old");
-  MakeTree(paths_.tempDir, "new");
-  script.failingSource = paths_.tempDir;
-  script.failures = 1;
-  script.error = ERROR_SHARING_VIOLATION;
-  EXPECT_FALSE(Promote());
-  EXPECT_EQ(script.calls.size(), 1u);
-  EXPECT_EQ(log_.Find(err, "临时目录转正失败: ").size(), 1u);
-  EXPECT_TRUE(log_.Find(err, "临时目录转正【重试】").empty());
-  EXPECT_EQ(Marker(paths_.installPath), "old");
+// Access denied (a tree still held for a moment) is retried three times, 300 ms apart; other errors are
+// not. A promotion that fails for good puts the previous installation back and grants nothing.
+TEST_F(PromoteDirectoryTest, AccessDeniedIsRetriedThreeTimes300MsApartThenThePreviousTreeIsPutBack) {
+  const struct {
+    int failures;
+    DWORD error;
+    size_t moves;
+    size_t failedRetries;
+    bool promoted;
+  } cases[] = {{2, ERROR_ACCESS_DENIED, 3, 1, true},
+               {4, ERROR_ACCESS_DENIED, 4, 3, false},
+               {1, ERROR_SHARING_VIOLATION, 1, 0, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.failures << " failures of error " << c.error);
+    fs::remove_all(paths_.installPath.parent_path());
+    MakeTree(paths_.installPath, "old");
+    MakeTree(paths_.tempDir, "new");
+    script = MoveScript{paths_.tempDir, c.failures, c.error, {}};
+    log_.Clear();
+    const size_t granted = icacls_.Record().size();
+    EXPECT_EQ(Promote(), c.promoted);
+    ASSERT_EQ(script.calls.size(), c.moves);
+    // Tick counts are coarse; 250 ms apart can only come from the delay between attempts.
+    for (size_t i = 1; i < c.moves; ++i) EXPECT_GE(script.calls[i] - script.calls[i - 1], 250u);
+    const std::vector<std::string> failed = log_.Find(err, "临时目录转正失败: ");
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_NE(failed[0].find("(错误码: " + std::to_string(c.error) + ")"), std::string::npos) << failed[0];
+    EXPECT_EQ(log_.Find(err, "临时目录转正【重试】").size(), c.failedRetries);
+    for (size_t retry = 1; retry <= c.failedRetries; ++retry) {
+      EXPECT_EQ(log_.Find(err, "临时目录转正【重试】失败: " + std::to_string(retry) + " (错误码: 5)").size(), 1u);
+    }
+    EXPECT_EQ(Marker(paths_.installPath), c.promoted ? "new" : "old");
+    EXPECT_FALSE(fs::exists(paths_.tempDir));
+    EXPECT_FALSE(fs::exists(paths_.backupDir));
+    EXPECT_EQ(log_.Find(info, "已从备份目录恢复原安装").size(), c.promoted ? 0u : 1u);
+    EXPECT_EQ(icacls_.Record().size() > granted, c.promoted);
+  }
 }
 
 TEST_F(PromoteDirectoryTest, OldTreeThatCannotBeMovedAsideStaysInPlace) {

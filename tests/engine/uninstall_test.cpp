@@ -3,7 +3,6 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <set>
 
 #include "app/unique_resource.h"
@@ -16,17 +15,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WriteFile(const fs::path& path, const char* text = "x") {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// Everything below root, relative, "/" separators, folders ending in "/".
-std::set<std::string> TreeOf(const fs::path& root) {
-  std::set<std::string> tree;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    tree.insert(entry.path().lexically_relative(root).generic_string() + (entry.is_directory() ? "/" : ""));
-  }
+// The paths of TreeSnapshot, without the contents.
+std::set<std::wstring> TreeOf(const fs::path& root) {
+  std::set<std::wstring> tree;
+  for (const auto& entry : TreeSnapshot(root)) tree.insert(entry.first);
   return tree;
 }
 
@@ -35,9 +27,9 @@ fs::path MakeInstallation(const fs::path& parent) {
   const fs::path root = parent / "Quillon";
   for (const char* file : {"quillon_launcher.exe", "unins000.exe", "docs/LICENSE.txt", "resources/locale/en.txt",
                            "resources/themes/default.json", "plugins/readme.txt"}) {
-    WriteFile(root / file);
+    WriteTestFile(root / file);
   }
-  WriteFile(root / kInstallMarkerName);
+  WriteTestFile(root / kInstallMarkerName);
   EXPECT_TRUE(WriteInstallRecord(root.wstring(), RecordTree(root.wstring())));
   return root;
 }
@@ -50,8 +42,8 @@ TEST(RemoveRecordedFiles, OnlyTheUsersFilesAndTheirFoldersStay) {
   const std::optional<InstallRecord> record = ReadInstallRecord(root.wstring());
   ASSERT_TRUE(record);
   // The user's additions, a recorded file made read-only and one the user already deleted.
-  WriteFile(root / "resources/locale/my_words.txt");
-  WriteFile(root / "projects/draft.txt");
+  WriteTestFile(root / "resources/locale/my_words.txt");
+  WriteTestFile(root / "projects/draft.txt");
   ::SetFileAttributesW((root / "docs/LICENSE.txt").c_str(), FILE_ATTRIBUTE_READONLY);
   fs::remove(root / "plugins/readme.txt");
 
@@ -59,8 +51,9 @@ TEST(RemoveRecordedFiles, OnlyTheUsersFilesAndTheirFoldersStay) {
   EXPECT_TRUE(outcome.filesInUse.empty());
   EXPECT_EQ(std::set<std::wstring>(outcome.keptFolders.begin(), outcome.keptFolders.end()),
             (std::set<std::wstring>{L"resources", L"resources\\locale"}));
-  EXPECT_EQ(TreeOf(root), (std::set<std::string>{"projects/", "projects/draft.txt", "resources/", "resources/locale/",
-                                                 "resources/locale/my_words.txt", "unins000.exe"}));
+  EXPECT_EQ(TreeOf(root),
+            (std::set<std::wstring>{L"projects/", L"projects/draft.txt", L"resources/", L"resources/locale/",
+                                    L"resources/locale/my_words.txt", L"unins000.exe"}));
 }
 
 TEST(RemoveRecordedFiles, AnInstallationWithoutTheUsersFilesGoesAsAWhole) {
@@ -79,6 +72,6 @@ TEST(RemoveRecordedFiles, AFileInUseKeepsTheRecordAndTheMarkerForAnotherRun) {
   ASSERT_TRUE(held);
   const RemovalOutcome outcome = RemoveRecordedFiles(root.wstring(), *ReadInstallRecord(root.wstring()));
   EXPECT_EQ(outcome.filesInUse, std::vector<std::wstring>{L"quillon_launcher.exe"});
-  EXPECT_EQ(TreeOf(root),
-            (std::set<std::string>{"quillon_launcher.exe", "quillon_installed_files.txt", "quillon_installation.ini"}));
+  EXPECT_EQ(TreeOf(root), (std::set<std::wstring>{L"quillon_launcher.exe", L"quillon_installed_files.txt",
+                                                  L"quillon_installation.ini"}));
 }

@@ -4,13 +4,17 @@
 #include <spdlog/logger.h>
 
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
 struct LogLine {
   spdlog::level::level_enum level;
   std::string text;  // the message alone, UTF-8
+
+  bool operator==(const LogLine& other) const { return level == other.level && text == other.text; }
 };
+inline void PrintTo(const LogLine& line, std::ostream* out) { *out << line.level << " " << line.text; }
 
 class CaptureSink;
 

@@ -31,6 +31,25 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
   return bytes.str();
 }
 
+std::filesystem::path WriteTestFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::filesystem::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+std::map<std::wstring, std::string> TreeSnapshot(const std::filesystem::path& root) {
+  std::map<std::wstring, std::string> tree;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+    const std::wstring relative = item.path().lexically_relative(root).generic_wstring();
+    if (item.is_directory()) {
+      tree[relative + L"/"] = "";
+    } else {
+      tree[relative] = ReadFileBytes(item.path());
+    }
+  }
+  return tree;
+}
+
 std::filesystem::path TestProgramFolder() {
   wchar_t buffer[MAX_PATH] = {};
   ::GetModuleFileNameW(nullptr, buffer, MAX_PATH);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 class TempFolder {
@@ -19,5 +20,9 @@ class TempFolder {
 
 // Reads a whole file as bytes; empty when it cannot be read.
 std::string ReadFileBytes(const std::filesystem::path& path);
+// Writes a file, making the folders on its way; returns its path.
+std::filesystem::path WriteTestFile(const std::filesystem::path& path, const std::string& bytes = "x");
+// Everything below root: relative path ("/" separators, folders ending in "/") → content, "" for folders.
+std::map<std::wstring, std::string> TreeSnapshot(const std::filesystem::path& root);
 // The folder of the running test executable.
 std::filesystem::path TestProgramFolder();

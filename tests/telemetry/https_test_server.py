@@ -70,12 +70,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
     sys_version = ""
 
     def do_POST(self):
-        self.answer()
-
-    def do_GET(self):
-        self.answer()
-
-    def answer(self):
         state = self.server.state
         length = int(self.headers.get("Content-Length") or 0)
         body = self.rfile.read(length) if length > 0 else b""
@@ -88,14 +82,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         mode = state.mode()
         if mode == "never":
             self.hold_open(state)
-        elif mode == "500":
-            self.reply(500, b"server failed")
-        elif mode == "empty":
-            self.reply(200, b"")
-        elif mode == "long":
-            self.reply(200, long_body())
-        else:
-            self.reply(200, b"ok")
+            return
+        answers = {"500": (500, b"server failed"), "empty": (200, b""), "long": (200, long_body())}
+        self.reply(*answers.get(mode, (200, b"ok")))
 
     def reply(self, status, body):
         self.send_response(status)

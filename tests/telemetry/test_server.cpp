@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -12,10 +13,7 @@ namespace {
 
 const std::filesystem::path kServerFolder = QUILLON_TEST_SERVER_DIR;
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return ::CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, a.data(), static_cast<int>(a.size()), b.data(),
-                          static_cast<int>(b.size())) == CSTR_EQUAL;
-}
+bool SameIgnoringCase(const std::string& a, const std::string& b) { return ::lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 std::string FromHex(const std::string& hex) {
   std::string bytes;
@@ -35,9 +33,8 @@ std::string RecordedRequest::Header(const std::string& name) const {
 }
 
 size_t RecordedRequest::HeaderCount(const std::string& name) const {
-  size_t count = 0;
-  for (const auto& header : headers) count += SameIgnoringCase(header.first, name) ? 1 : 0;
-  return count;
+  return std::count_if(headers.begin(), headers.end(),
+                       [&name](const auto& header) { return SameIgnoringCase(header.first, name); });
 }
 
 namespace test_server {
@@ -70,15 +67,6 @@ std::vector<RecordedRequest> Requests() {
     requests.push_back(std::move(request));
   }
   return requests;
-}
-
-bool WaitForRequests(size_t count, std::chrono::milliseconds timeout) {
-  const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (Requests().size() < count) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return true;
 }
 
 std::string LongBody() {
@@ -129,11 +117,15 @@ long LiveRequestContexts() {
   return counters.created.load() - counters.destroyed.load();
 }
 
-bool WaitForContextsFreed(std::chrono::milliseconds timeout) {
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
   const auto deadline = std::chrono::steady_clock::now() + timeout;
-  while (LiveRequestContexts() != 0) {
+  while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return true;
+}
+
+bool WaitForContextsFreed(std::chrono::milliseconds timeout) {
+  return WaitUntil([] { return LiveRequestContexts() == 0; }, timeout);
 }

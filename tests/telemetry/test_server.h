@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -36,8 +37,6 @@ inline constexpr size_t kLongBodySize = 24000;
 void Reset(const std::string& mode);
 void SetMode(const std::string& mode);
 std::vector<RecordedRequest> Requests();
-// Waits until the server has received this many requests since the last Reset.
-bool WaitForRequests(size_t count, std::chrono::milliseconds timeout);
 // The body that the "long" mode answers with.
 std::string LongBody();
 
@@ -60,6 +59,8 @@ class CallbackRecorder {
   std::vector<DWORD> errors_;
 };
 
+// Polls condition until it holds (true) or timeout has passed (false).
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 // Request contexts made and not yet freed in this process.
 long LiveRequestContexts();
 // Waits until every request context is freed.
