@@ -78,7 +78,7 @@ class LaunchTest : public ::testing::Test {
 
   // Runs the probe as a starter (command "launch" or "relaunch") that starts a copy of itself and ends.
   ProcessOutput RunStarter(const std::wstring& command, const std::wstring& text) {
-    const ProcessOutput starter = RunProcess(L"\"" + probe_.wstring() + L"\" " + command + L" :: " + text);
+    ProcessOutput starter = RunProcess(L"\"" + probe_.wstring() + L"\" " + command + L" :: " + text);
     EXPECT_EQ(starter.exitCode, 0u) << starter.standardOutput;
     return starter;
   }

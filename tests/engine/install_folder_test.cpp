@@ -95,7 +95,7 @@ TEST(InstallFolderPick, TheProductFolderFollowsThePickedOneWithoutDoubledSeparat
 // the launcher in it (an installation from before the marker). Everything else is the user's.
 TEST(FolderOwnership, OnlyMissingEmptyOrOurFoldersMayBeReplaced) {
   TempFolder temp;
-  const std::filesystem::path base = temp.Path();
+  const std::filesystem::path& base = temp.Path();
   std::filesystem::create_directories(base / L"empty");
   WriteTestFile(base / L"marked" / kInstallMarkerName);
   WriteTestFile(base / L"registered" / kLauncherName);

@@ -28,7 +28,7 @@ class ShortcutsTest : public ::testing::Test {
   }
 
   fs::path Pin(const std::wstring& name, const fs::path& target) {
-    const fs::path pin = fs::path(TaskbarPinFolder()) / name;
+    fs::path pin = fs::path(TaskbarPinFolder()) / name;
     fs::create_directories(pin.parent_path());
     pins_.push_back(pin);
     EXPECT_TRUE(CreateShortcut(target.wstring(), pin.wstring(), L"pin", target.wstring()));

@@ -24,7 +24,7 @@ std::set<std::wstring> TreeOf(const fs::path& root) {
 
 // An installation as the installer leaves it: the application's files, the marker and the record of both.
 fs::path MakeInstallation(const fs::path& parent) {
-  const fs::path root = parent / "Quillon";
+  fs::path root = parent / "Quillon";
   for (const char* file : {"quillon_launcher.exe", "unins000.exe", "docs/LICENSE.txt", "resources/locale/en.txt",
                            "resources/themes/default.json", "plugins/readme.txt"}) {
     WriteTestFile(root / file);
