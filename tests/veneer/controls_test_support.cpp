@@ -57,4 +57,11 @@ int NotifyLog::Count(const std::wstring& entry) const {
   return static_cast<int>(std::count(entries.begin(), entries.end(), entry));
 }
 
+std::unique_ptr<Surface> ControlTree::Paint() {
+  auto surface = std::make_unique<Surface>(width_, height_, 0xFF000000u);
+  window_->Manager().GetRoot()->Paint(surface->Dc(), RECT{0, 0, width_, height_}, nullptr);
+  ::GdiFlush();
+  return surface;
+}
+
 }  // namespace VeneerTest

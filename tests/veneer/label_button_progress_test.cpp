@@ -20,7 +20,6 @@ using namespace Veneer;
 using VeneerTest::CountPixels;
 using VeneerTest::NotifyLog;
 using VeneerTest::Surface;
-using VeneerTest::TestWindow;
 
 namespace {
 
@@ -29,8 +28,8 @@ constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kGray = 0x808080;
 
-// A window whose root layout the test fills; images are read from a temporary resource folder.
-class Tree : public ::testing::Test {
+// A tree whose images are read from a temporary resource folder.
+class Tree : public VeneerTest::ControlTree {
  protected:
   void SetUp() override {
     CPaintManagerUI::SetResourcePath(images_.Path().wstring().c_str());
@@ -40,29 +39,7 @@ class Tree : public ::testing::Test {
   }
   void TearDown() override { CPaintManagerUI::SetResourcePath(L""); }
 
-  template <typename Root>
-  Root* Attach(Root* root, int width, int height) {
-    window_ = std::make_unique<TestWindow>(width, height);
-    window_->Manager().AttachDialog(root);
-    window_->Manager().AddNotifier(&log_);
-    root->SetPos(RECT{0, 0, width, height}, false);
-    width_ = width;
-    height_ = height;
-    return root;
-  }
-  // Paints the whole tree onto a black surface.
-  std::unique_ptr<Surface> Paint() {
-    auto surface = std::make_unique<Surface>(width_, height_, 0xFF000000u);
-    window_->Manager().GetRoot()->Paint(surface->Dc(), RECT{0, 0, width_, height_}, nullptr);
-    ::GdiFlush();
-    return surface;
-  }
-
   TempFolder images_{L"veneer-controls"};
-  std::unique_ptr<TestWindow> window_;
-  NotifyLog log_;
-  int width_ = 0;
-  int height_ = 0;
 };
 
 CButtonUI* StripButton(const wchar_t* name) {
@@ -119,27 +96,27 @@ TEST_F(Tree, AutoWidthIsMeasuredOnceUntilTheFontChanges) {
   EXPECT_GT(label->EstimateSize(available).cx, shortWidth * 3);
 }
 
-TEST(LabelAttributes, AlignIsSearchedLeftCenterRight) {
-  CLabelUI label;
-  label.SetAttribute(L"align", L"centerleft");  // "left" is tested first
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), 0u);
-  label.SetAttribute(L"ALIGN", L"rightcenter");
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextCenter);
-  label.SetAttribute(L"align", L"right");
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextRight);
-  label.SetAttribute(L"align", L"middle");  // nothing found: unchanged
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextRight);
-}
-
-TEST(LabelAttributes, WordBreakAndVAlignTradeSingleLine) {
+// Each step applies to the label as the steps before it left it.
+TEST(LabelAttributes, AlignIsSearchedLeftCenterRightAndWordBreakTradesSingleLine) {
   CLabelUI label;
   EXPECT_EQ(label.GetTextStyle(), kTextSingleLine | kTextVCenter);
-  label.SetAttribute(L"wordbreak", L"true");
-  EXPECT_EQ(label.GetTextStyle() & (kTextSingleLine | kTextWordBreak | kTextEditControl),
-            kTextWordBreak | kTextEditControl);
-  label.SetAttribute(L"valign", L"bottom");
-  EXPECT_EQ(label.GetTextStyle() & (kTextSingleLine | kTextWordBreak | kTextVCenter | kTextBottom),
-            kTextSingleLine | kTextBottom);
+  const UINT align = kTextCenter | kTextRight;
+  const UINT lines = kTextSingleLine | kTextWordBreak | kTextEditControl;
+  const struct {
+    const wchar_t* name;
+    const wchar_t* value;
+    UINT mask, expected;
+  } steps[] = {{L"align", L"centerleft", align, 0},  // "left" is tested first
+               {L"ALIGN", L"rightcenter", align, kTextCenter},
+               {L"align", L"right", align, kTextRight},
+               {L"align", L"middle", align, kTextRight},  // nothing found: unchanged
+               {L"wordbreak", L"true", lines, kTextWordBreak | kTextEditControl},
+               {L"valign", L"bottom", kTextSingleLine | kTextWordBreak | kTextVCenter | kTextBottom,
+                kTextSingleLine | kTextBottom}};
+  for (const auto& step : steps) {
+    label.SetAttribute(step.name, step.value);
+    EXPECT_EQ(label.GetTextStyle() & step.mask, step.expected) << testing::PrintToString(std::wstring(step.value));
+  }
 }
 
 // --- Text drawing -------------------------------------------------------------------------------------
@@ -224,7 +201,6 @@ TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
     root->Add(button);
     root->Add(new CControlUI());
     Attach(root, 40, 40);
-    log_.entries.clear();
     auto centre = [this] { return Paint()->Rgb(10, 10); };
     EXPECT_EQ(centre(), kBlue);
     window_->Mouse(WM_MOUSEMOVE, 10, 10);
@@ -340,18 +316,10 @@ class ProgressBar : public Tree {
   CProgressUI* bar_ = nullptr;
 };
 
-TEST_F(ProgressBar, ValueThirtySevenFillsTwoHundredSevenOfFiveHundredSixty) {
-  Build(L"value=\"37\"");
-  EXPECT_EQ(FillEnd(), 207);
-  EXPECT_EQ(bar_->GetForeImageModifier(), L"dest='0,0,207,7'");
-  bar_->SetValue(100);
-  EXPECT_EQ(FillEnd(), 560);
-  bar_->SetValue(0);
-  EXPECT_EQ(FillEnd(), 0);
-}
-
 TEST_F(ProgressBar, ValuesOutsideTheRangeAreIgnoredAndAnEmptyRangeIsRepaired) {
   Build(L"value=\"37\" showtext=\"true\"");
+  EXPECT_EQ(FillEnd(), 207);
+  EXPECT_EQ(bar_->GetForeImageModifier(), L"dest='0,0,207,7'");
   EXPECT_EQ(bar_->GetText(), L"37%");
   bar_->SetValue(150);
   EXPECT_EQ(bar_->GetValue(), 37);
@@ -364,14 +332,17 @@ TEST_F(ProgressBar, ValuesOutsideTheRangeAreIgnoredAndAnEmptyRangeIsRepaired) {
   EXPECT_EQ(bar_->GetText(), L"");
 }
 
-// Ranges at the ends of the int range fill by their proportions; an empty range at the very top is
+// Ranges fill by their proportions, at the ends of the int range too; an empty range at the very top is
 // repaired downwards.
 TEST_F(ProgressBar, RangesAtTheIntegerLimitsFillByProportion) {
   Build();
   const struct {
     int min, max, value;
     long fill;
-  } cases[] = {{INT_MIN, INT_MAX, 0, 280},
+  } cases[] = {{0, 100, 37, 207},
+               {0, 100, 100, 560},
+               {0, 100, 0, 0},
+               {INT_MIN, INT_MAX, 0, 280},
                {INT_MIN, INT_MAX, INT_MAX, 560},
                {INT_MAX - 10, INT_MAX, INT_MAX - 5, 280},
                {INT_MIN, INT_MIN + 4, INT_MIN + 1, 140},
