@@ -50,6 +50,16 @@ class ControlTree : public ::testing::Test {
     height_ = height;
     return root;
   }
+  // Puts the control, with the attributes applied, atop a vertical layout (a stretching spacer below it).
+  template <typename Control>
+  Control* AttachInColumn(Control* control, const wchar_t* attributes, int width, int height, bool layered = false) {
+    auto* root = new Veneer::CVerticalLayoutUI();
+    control->ApplyAttributeList(attributes);
+    root->Add(control);
+    root->Add(new Veneer::CControlUI());
+    Attach(root, width, height, layered);
+    return control;
+  }
   // Paints the whole tree onto a black surface.
   std::unique_ptr<Surface> Paint();
 

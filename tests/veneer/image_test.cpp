@@ -36,7 +36,7 @@ TEST(ImageDecoding, PremultipliesTranslucentPixelsIntoBgra) {
   EXPECT_TRUE(image->alpha);
 }
 
-TEST(ImageDecoding, MaskMakesMatchingPixelsTransparent) {
+TEST(ImageDecoding, MaskMakesMatchingPixelsTransparentAndNoImageGivesNothing) {
   auto opaque = DecodeFixture(L"bg.png");
   ASSERT_NE(opaque, nullptr);
   EXPECT_FALSE(opaque->alpha);
@@ -52,9 +52,7 @@ TEST(ImageDecoding, MaskMakesMatchingPixelsTransparent) {
   EXPECT_EQ(out[1], 0xFE00FE00u);  // 255 * 254 / 255 = 254, not the mask
   uint8_t green[] = {0, 255, 0, 255};
   EXPECT_FALSE(PremultiplyPixels(green, out, 1, 0));
-}
-
-TEST(ImageDecoding, BytesThatAreNoImageGiveNothing) {
+  // Bytes that are no image give nothing.
   EXPECT_EQ(DecodeFixture(L"not_an_image.png"), nullptr);
   EXPECT_EQ(CRenderEngine::DecodeImage(nullptr, 0, 0, false), nullptr);
 }
@@ -168,7 +166,7 @@ TEST(ImageDescriptor, EmptyValuesAreIgnoredAndTheModifierAddsPairs) {
 
 // --- Placement ----------------------------------------------------------------------------------------
 
-TEST(ImagePlacement, AlignWordsPlaceTheImage) {
+TEST(ImagePlacement, AlignWordsOrTheDestRectanglePlaceTheImage) {
   const RECT item = MakeRect(10, 20, 110, 70);  // 100 x 50
   EXPECT_EQ(Describe(MakeImageDest(item, MakeSize(20, 10), L"hcenter vcenter", RECT{})), "50,40,70,50");
   EXPECT_EQ(Describe(MakeImageDest(item, MakeSize(20, 10), L"right,bottom", RECT{})), "90,60,110,70");
@@ -176,9 +174,7 @@ TEST(ImagePlacement, AlignWordsPlaceTheImage) {
   EXPECT_EQ(Describe(MakeImageDest(item, MakeSize(20, 10), L"left bottom", MakeRect(0, 0, 0, 4))), "10,56,30,66");
   // Without align words the extent stays; the shift is clamped at the item's right and bottom.
   EXPECT_EQ(Describe(MakeImageDest(item, MakeSize(20, 10), L"", MakeRect(5, 0, 0, 0))), "15,20,110,70");
-}
-
-TEST(ImagePlacement, DestRectangleIsRelativeToTheItemAndClamped) {
+  // A dest rectangle is relative to the item and clamped to it.
   TDrawInfo info;
   info.Parse(L"file='a.png' dest='5,5,500,15'", L"", 100);
   EXPECT_EQ(Describe(ComputeImageDest(MakeRect(100, 100, 200, 200), info, nullptr)), "105,105,200,115");
@@ -186,7 +182,7 @@ TEST(ImagePlacement, DestRectangleIsRelativeToTheItemAndClamped) {
 
 // --- Nine-part pieces ---------------------------------------------------------------------------------
 
-TEST(NinePart, StretchedMiddleThenCornersThenEdges) {
+TEST(NinePart, StretchedMiddleThenCornersThenEdgesLessWhatIsNotPainted) {
   // dest 0..30 x 0..30 from a 9x9 source with 3-pixel corners:
   //   +--+-------+--+
   //   |c |  top  |c |
@@ -205,10 +201,7 @@ TEST(NinePart, StretchedMiddleThenCornersThenEdges) {
   EXPECT_EQ(Describe(pieces[4].source), "6,6,9,9");
   EXPECT_EQ(Describe(pieces[5].dest), "3,0,27,3");   // top edge
   EXPECT_EQ(Describe(pieces[8].source), "6,3,9,6");  // right edge
-}
-
-TEST(NinePart, HoleAndPaintRectangleLeavePiecesOut) {
-  const RECT dest = MakeRect(0, 0, 30, 30);
+  // A hole leaves the middle out, a paint rectangle everything it does not touch.
   auto holed = ComputeImagePieces(dest, dest, MakeRect(0, 0, 9, 9), MakeRect(3, 3, 3, 3), true, false, false);
   EXPECT_EQ(holed.size(), 8u);
   auto topLeftOnly =

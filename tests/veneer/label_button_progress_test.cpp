@@ -59,34 +59,20 @@ CButtonUI* StripButton(const wchar_t* name) {
 // --- Labels -------------------------------------------------------------------------------------------
 
 TEST_F(Tree, LabelWithoutHeightIsTextHeightPlusEightInAVerticalLayout) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->SetText(L"Quillon");
-  label->SetAttribute(L"textpadding", L"0,3,0,2");
-  root->Add(label);
-  root->Add(new CControlUI());
-  Attach(root, 200, 100);
+  auto* label = AttachInColumn(new CLabelUI(), L"text=\"Quillon\" textpadding=\"0,3,0,2\"", 200, 100);
   const int textHeight = window_->Manager().GetFontInfo(-1)->metrics.tmHeight;
   ASSERT_GT(textHeight, 0);
   EXPECT_EQ(label->GetHeight(), 3 + textHeight + 2 + 8);
 }
 
-TEST_F(Tree, LabelInAHorizontalLayoutTakesTheFullInnerHeight) {
+TEST_F(Tree, InARowALabelTakesTheInnerHeightAndItsAutoWidthIsMeasuredOnceUntilTheFontChanges) {
   auto* root = new CHorizontalLayoutUI();
   root->SetAttribute(L"inset", L"0,5,0,5");
   auto* label = new CLabelUI();
-  label->SetText(L"Quillon");
-  root->Add(label);
-  Attach(root, 200, 50);
-  EXPECT_EQ(label->GetHeight(), 40);
-}
-
-TEST_F(Tree, AutoWidthIsMeasuredOnceUntilTheFontChanges) {
-  auto* root = new CHorizontalLayoutUI();
-  auto* label = new CLabelUI();
   label->ApplyAttributeList(L"autocalcwidth=\"true\" text=\"ab\" textpadding=\"4,0,6,0\"");
   root->Add(label);
-  Attach(root, 400, 30);
+  Attach(root, 400, 50);
+  EXPECT_EQ(label->GetHeight(), 40);
   const SIZE available = {400, 30};
   const long shortWidth = label->EstimateSize(available).cx;
   EXPECT_GT(shortWidth, 10);
@@ -122,22 +108,14 @@ TEST(LabelAttributes, AlignIsSearchedLeftCenterRightAndWordBreakTradesSingleLine
 // --- Text drawing -------------------------------------------------------------------------------------
 
 TEST_F(Tree, SixDigitColourStillDrawsWhiteTextWithGdiplus) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->ApplyAttributeList(L"text=\"MMMM\" textcolor=\"#FFFFFF\"");
-  root->Add(label);
-  Attach(root, 120, 30);
+  AttachInColumn(new CLabelUI(), L"text=\"MMMM\" textcolor=\"#FFFFFF\"", 120, 30);
   window_->Manager().SetUseGdiplusText(true);
   auto surface = Paint();
   EXPECT_GT(CountPixels(*surface, RECT{0, 0, 120, 30}, [](uint32_t rgb) { return (rgb & 0xFF) > 0xC0; }), 10);
 }
 
 TEST_F(Tree, GlyphReferenceDrawsTheOneCharacterItNames) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->SetAttribute(L"textcolor", L"#FFFFFFFF");
-  root->Add(label);
-  Attach(root, 120, 30);
+  auto* label = AttachInColumn(new CLabelUI(), L"textcolor=\"#FFFFFFFF\"", 120, 30);
   auto lit = [](uint32_t rgb) { return rgb != 0; };
   auto countFor = [&](const wchar_t* text) {
     label->SetText(text);
@@ -152,8 +130,7 @@ TEST_F(Tree, GlyphReferenceDrawsTheOneCharacterItNames) {
 }
 
 TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
-  auto* root = new CVerticalLayoutUI();
-  Attach(root, 100, 30);
+  Attach(new CVerticalLayoutUI(), 100, 30);
   window_->Manager().SetUseGdiplusText(true);
   HDC dc = window_->Manager().GetPaintDC();
   RECT shortText = {10, 10, 9999, 9999};
@@ -167,13 +144,10 @@ TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
 }
 
 TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->ApplyAttributeList(
-      L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
-      L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
-  root->Add(label);
-  Attach(root, 200, 40);
+  AttachInColumn(new CLabelUI(),
+                 L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
+                 L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"",
+                 200, 40);
   auto surface = Paint();
   const RECT all = {0, 0, 200, 40};
   EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kRed; }), 0);
@@ -194,13 +168,8 @@ TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
 TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
   VeneerTest::WriteBandsBmp(images_.Path() / L"row.bmp", 4, 4, {kBlue, kGreen, kRed, kGray}, true);
   for (const wchar_t* strip : {L"", L"width=\"20\" height=\"20\" stateimage=\"file='row.bmp'\" statecount=\"4\""}) {
-    auto* root = new CVerticalLayoutUI();
-    CButtonUI* button = *strip == L'\0' ? StripButton(L"b") : new CButtonUI();
-    button->ApplyAttributeList(strip);
+    CButtonUI* button = AttachInColumn(*strip == L'\0' ? StripButton(L"b") : new CButtonUI(), strip, 40, 40);
     button->SetName(L"b");
-    root->Add(button);
-    root->Add(new CControlUI());
-    Attach(root, 40, 40);
     auto centre = [this] { return Paint()->Rgb(10, 10); };
     EXPECT_EQ(centre(), kBlue);
     window_->Mouse(WM_MOUSEMOVE, 10, 10);
@@ -219,13 +188,10 @@ TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
 }
 
 TEST_F(Tree, HotTextColourShowsInsteadOfThePushedOne) {
-  auto* root = new CVerticalLayoutUI();
-  auto* button = new CButtonUI();
-  button->ApplyAttributeList(
-      L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
-      L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
-  root->Add(button);
-  Attach(root, 100, 30);
+  auto* button = AttachInColumn(new CButtonUI(),
+                                L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
+                                L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"",
+                                100, 30);
   window_->Mouse(WM_MOUSEMOVE, 50, 15);
   window_->Mouse(WM_LBUTTONDOWN, 50, 15, MK_LBUTTON);
   ASSERT_EQ(button->GetButtonState() & (kButtonHot | kButtonPushed), kButtonHot | kButtonPushed);
@@ -298,13 +264,9 @@ TEST_F(Tree, ClickSelectsTheBoundTabPage) {
 class ProgressBar : public Tree {
  protected:
   void Build(const wchar_t* attributes = L"") {
-    auto* root = new CVerticalLayoutUI();
     bar_ = new CProgressUI();
     bar_->ApplyAttributeList(L"width=\"560\" height=\"7\" foreimage=\"file='fore.bmp'\" min=\"0\" max=\"100\"");
-    bar_->ApplyAttributeList(attributes);
-    root->Add(bar_);
-    root->Add(new CControlUI());
-    Attach(root, 900, 20);
+    AttachInColumn(bar_, attributes, 900, 20);
   }
   // The first column that is not filled.
   long FillEnd() {

@@ -169,7 +169,7 @@ TEST_F(InputRouting, LeaveComesBeforeEnter) {
   EXPECT_EQ(window_.Manager().GetHover(), b_);
 }
 
-TEST_F(InputRouting, PressedControlKeepsMovesAndGetsTheButtonUp) {
+TEST_F(InputRouting, PressedControlTakesTheFocusKeepsMovesAndGetsTheButtonUp) {
   window_.Mouse(WM_MOUSEMOVE, 10, 10);
   window_.Mouse(WM_LBUTTONDOWN, 10, 10, MK_LBUTTON);
   EXPECT_EQ(window_.Manager().GetFocus(), a_);
@@ -184,10 +184,6 @@ TEST_F(InputRouting, PressedControlKeepsMovesAndGetsTheButtonUp) {
   // Released, the next move hands the hover over.
   window_.Mouse(WM_MOUSEMOVE, 150, 10);
   EXPECT_EQ(window_.Manager().GetHover(), b_);
-}
-
-TEST_F(InputRouting, FocusNotificationsAndTabOrder) {
-  window_.Manager().SetFocus(a_);
   window_.Manager().SetFocus(b_);
   EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"setfocus:a", L"killfocus:a", L"setfocus:b"}));
 }

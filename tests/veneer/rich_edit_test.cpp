@@ -22,13 +22,9 @@ class Field : public VeneerTest::ControlTree {
  protected:
   void SetUp() override { Build(L""); }
   void Build(const wchar_t* attributes, bool layered = false) {
-    auto* root = new CVerticalLayoutUI();
     field_ = new CRichEditUI();
     field_->ApplyAttributeList(L"name=\"path\" width=\"200\" height=\"30\"");
-    field_->ApplyAttributeList(attributes);
-    root->Add(field_);
-    root->Add(new CControlUI());
-    Attach(root, 240, 80, layered);
+    AttachInColumn(field_, attributes, 240, 80, layered);
   }
   void Type(const std::wstring& text) {
     for (wchar_t c : text) ::SendMessageW(window_->Handle(), WM_CHAR, c, 1);

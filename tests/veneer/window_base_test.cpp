@@ -297,7 +297,7 @@ TEST(WindowBaseLifecycle, ASkinThatBuildsNothingEndsTheProcessWithCodeOne) {
 
 // --- Real input ---------------------------------------------------------------------------------------
 
-TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAndAButtonPressClicksInstead) {
+TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAButtonPressClicksInsteadAndAltF4Closes) {
   SkinWindow window(LayeredSkin());
   window.Open(200, 200);
   ASSERT_TRUE(window.GetPaintManager().IsLayered());
@@ -326,6 +326,15 @@ TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAndAButtonPressClicksInstead
   }));
   EXPECT_EQ(window.Bounds().left, after.left);
   EXPECT_EQ(window.clicks, std::vector<std::wstring>{L"action"});
+
+  HWND handle = window.GetHWND();
+  const POINT background = window.Screen(150, 150);
+  ASSERT_TRUE(RunWhilePumping([background] {
+    MouseTo(background.x, background.y);
+    PressKeys({VK_MENU, VK_F4});
+    Settle(200);
+  }));
+  EXPECT_FALSE(::IsWindow(handle));
 }
 
 TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClickAndHoverFollowsTheMouse) {
@@ -367,19 +376,4 @@ TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClickAndHoverFollowsT
   EXPECT_EQ(hovered & kButtonHot, kButtonHot);
   EXPECT_EQ(action->GetButtonState() & kButtonHot, 0u);
   EXPECT_EQ(window.GetPaintManager().GetHover(), nullptr);
-}
-
-TEST(WindowBaseInput, AltF4ClosesTheWindow) {
-  SkinWindow window(LayeredSkin());
-  HWND handle = window.Open(200, 200);
-  BringToFront(handle);
-  ASSERT_TRUE(RunWhilePumping([handle] {
-    // A click on the background activates the window as a user's would.
-    RECT rc{};
-    ::GetWindowRect(handle, &rc);
-    MouseTo(rc.left + 150, rc.top + 150);
-    PressKeys({VK_MENU, VK_F4});
-    Settle(200);
-  }));
-  EXPECT_FALSE(::IsWindow(handle));
 }
