@@ -21,7 +21,7 @@ void WriteBandsBmp(const std::filesystem::path& path, int length, int bandSize, 
   info.biPlanes = 1;
   info.biBitCount = 24;
   info.biCompression = BI_RGB;
-  info.biSizeImage = static_cast<DWORD>(stride * height);
+  info.biSizeImage = static_cast<DWORD>(stride) * static_cast<DWORD>(height);
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof(file) + sizeof(info);
   file.bfSize = file.bfOffBits + info.biSizeImage;

@@ -18,8 +18,6 @@
 
 using namespace Veneer;
 using VeneerTest::CountPixels;
-using VeneerTest::NotifyLog;
-using VeneerTest::Surface;
 
 namespace {
 
