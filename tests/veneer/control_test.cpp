@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/veneer/veneer_test_support.h"
+#include "tests/veneer/controls_test_support.h"
 #include "veneer/attribute_text.h"
 #include "veneer/container.h"
 
@@ -108,55 +108,44 @@ TEST(ControlSearch, HitTestSkipsHiddenAndMouseDisabledControls) {
   EXPECT_EQ(root.FindControl(hit, &inB, flags), &root);
 }
 
-TEST(ControlPainting, BackgroundColourRules) {
-  VeneerTest::TestWindow window;
-  auto* opaque = new CControlUI();
-  opaque->SetAttribute(L"bkcolor", L"#FFFF0000");
-  window.Manager().AttachDialog(opaque);
-  opaque->SetPos(MakeRect(0, 0, 10, 10), false);
+class ControlPainting : public VeneerTest::ControlTree {};
+
+TEST_F(ControlPainting, BackgroundColourRules) {
+  CControlUI* control = Attach(new CControlUI(), 10, 10);
+  control->SetAttribute(L"bkcolor", L"#FFFF0000");
   VeneerTest::Surface surface(10, 10, 0xFF000000);
-  opaque->Paint(surface.Dc(), MakeRect(0, 0, 5, 5));
+  control->Paint(surface.Dc(), MakeRect(0, 0, 5, 5));
   EXPECT_EQ(surface.Rgb(2, 2), 0xFF0000u);
   EXPECT_EQ(surface.Rgb(8, 8), 0x000000u);  // an opaque colour fills only the painted part
-
-  opaque->SetAttribute(L"bkcolor", L"#80FFFFFF");
+  control->SetAttribute(L"bkcolor", L"#80FFFFFF");
   VeneerTest::Surface blended(10, 10, 0xFF000000);
-  opaque->Paint(blended.Dc(), MakeRect(0, 0, 5, 5));
+  control->Paint(blended.Dc(), MakeRect(0, 0, 5, 5));
   EXPECT_NEAR(static_cast<int>(blended.Rgb(8, 8) & 0xFF), 0x80, 2);  // a translucent one covers the item
 }
 
-TEST(ControlPainting, BorderNeedsASize) {
-  VeneerTest::TestWindow window;
-  auto* control = new CControlUI();
+TEST_F(ControlPainting, BorderNeedsASize) {
+  CControlUI* control = Attach(new CControlUI(), 10, 10);
   control->SetAttribute(L"bordercolor", L"#FF00FF00");
-  window.Manager().AttachDialog(control);
-  control->SetPos(MakeRect(0, 0, 10, 10), false);
-  VeneerTest::Surface surface(10, 10, 0xFF000000);
-  control->Paint(surface.Dc(), MakeRect(0, 0, 10, 10));
-  EXPECT_EQ(surface.Rgb(0, 0), 0u);
+  EXPECT_EQ(Paint()->Rgb(0, 0), 0u);
   control->SetAttribute(L"bordersize", L"1");
-  control->Paint(surface.Dc(), MakeRect(0, 0, 10, 10));
-  EXPECT_EQ(surface.Rgb(0, 5), 0x00FF00u);
-  EXPECT_EQ(surface.Rgb(5, 5), 0u);
+  auto framed = Paint();
+  EXPECT_EQ(framed->Rgb(0, 5), 0x00FF00u);
+  EXPECT_EQ(framed->Rgb(5, 5), 0u);
   control->SetAttribute(L"bordersize", L"0,0,0,2");  // bottom side only
-  VeneerTest::Surface bottom(10, 10, 0xFF000000);
-  control->Paint(bottom.Dc(), MakeRect(0, 0, 10, 10));
-  EXPECT_EQ(bottom.Rgb(5, 9), 0x00FF00u);
-  EXPECT_EQ(bottom.Rgb(0, 5), 0u);
+  auto bottom = Paint();
+  EXPECT_EQ(bottom->Rgb(5, 9), 0x00FF00u);
+  EXPECT_EQ(bottom->Rgb(0, 5), 0u);
 }
 
-TEST(ContainerPainting, ChildrenAreClippedToTheInset) {
-  VeneerTest::TestWindow window;
+TEST_F(ControlPainting, ChildrenAreClippedToTheContainersInset) {
   auto* root = new CVerticalLayoutUI();
   root->ApplyAttributeList(L"bkcolor=\"#FF0000FF\" inset=\"2,2,2,2\"");
   auto* child = new CControlUI();
   child->ApplyAttributeList(L"bkcolor=\"#FFFF0000\" height=\"6\" padding=\"-4,-4,0,0\"");
   root->Add(child);
-  window.Manager().AttachDialog(root);
-  root->SetPos(MakeRect(0, 0, 20, 20), false);
-  VeneerTest::Surface surface(20, 20, 0xFF000000);
-  root->Paint(surface.Dc(), MakeRect(0, 0, 20, 20));
-  EXPECT_EQ(surface.Rgb(1, 1), 0x0000FFu);  // the child reaches here but is clipped to the inner area
-  EXPECT_EQ(surface.Rgb(3, 3), 0xFF0000u);
-  EXPECT_EQ(surface.Rgb(10, 15), 0x0000FFu);
+  Attach(root, 20, 20);
+  auto surface = Paint();
+  EXPECT_EQ(surface->Rgb(1, 1), 0x0000FFu);  // the child reaches here but is clipped to the inner area
+  EXPECT_EQ(surface->Rgb(3, 3), 0xFF0000u);
+  EXPECT_EQ(surface->Rgb(10, 15), 0x0000FFu);
 }

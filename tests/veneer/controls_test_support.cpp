@@ -21,7 +21,7 @@ void WriteBandsBmp(const std::filesystem::path& path, int length, int bandSize, 
   info.biPlanes = 1;
   info.biBitCount = 24;
   info.biCompression = BI_RGB;
-  info.biSizeImage = static_cast<DWORD>(stride * height);
+  info.biSizeImage = static_cast<DWORD>(stride) * static_cast<DWORD>(height);
   file.bfType = 0x4D42;
   file.bfOffBits = sizeof(file) + sizeof(info);
   file.bfSize = file.bfOffBits + info.biSizeImage;
@@ -55,6 +55,13 @@ void NotifyLog::Notify(Veneer::NotifyRecord& msg) {
 
 int NotifyLog::Count(const std::wstring& entry) const {
   return static_cast<int>(std::count(entries.begin(), entries.end(), entry));
+}
+
+std::unique_ptr<Surface> ControlTree::Paint() {
+  auto surface = std::make_unique<Surface>(width_, height_, 0xFF000000u);
+  window_->Manager().GetRoot()->Paint(surface->Dc(), RECT{0, 0, width_, height_}, nullptr);
+  ::GdiFlush();
+  return surface;
 }
 
 }  // namespace VeneerTest

@@ -10,11 +10,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "tests/support/temp_folder.h"
 #include "tests/veneer/veneer_test_support.h"
 #include "veneer/control.h"
 #include "veneer/image_resample.h"
@@ -24,21 +24,11 @@ using namespace Veneer;
 
 namespace {
 
-// The installer's packed skin, built next to the tests.
-std::wstring SkinArchivePath() {
-  std::wstring path =
-      L"Z:" + std::wstring(QUILLON_TEST_SKIN_ZIP, QUILLON_TEST_SKIN_ZIP + sizeof(QUILLON_TEST_SKIN_ZIP) - 1);
-  for (wchar_t& c : path)
-    if (c == L'/') c = L'\\';
-  return path;
-}
-
+// The installer's packed skin, built next to the tests, read where it lies in memory as the installer does.
 struct SkinArchive {
   SkinArchive() {
-    const std::wstring path = SkinArchivePath();
-    const size_t slash = path.find_last_of(L'\\');
-    CPaintManagerUI::SetResourcePath(path.substr(0, slash + 1).c_str());
-    CPaintManagerUI::SetResourceZip(path.substr(slash + 1).c_str(), true);
+    static const std::string bytes = ReadFileBytes(std::string("Z:") + QUILLON_TEST_SKIN_ZIP);
+    CPaintManagerUI::SetResourceZip(bytes.data(), bytes.size());
   }
   VeneerTest::ResourceSettingsReset reset;
 };
@@ -69,16 +59,11 @@ std::vector<uint32_t> Scale(const TImageInfo& image, const RECT& source, SIZE si
 ::testing::AssertionResult SamePixels(const std::vector<uint32_t>& expected, const std::vector<uint32_t>& actual,
                                       long width, const std::string& what) {
   if (expected.size() != actual.size()) return ::testing::AssertionFailure() << what << ": sizes differ";
-  size_t differing = 0;
-  size_t first = 0;
-  for (size_t i = 0; i < expected.size(); ++i) {
-    if (expected[i] != actual[i] && differing++ == 0) first = i;
-  }
-  if (differing == 0) return ::testing::AssertionSuccess();
-  char detail[128];
-  std::snprintf(detail, sizeof(detail), " at (%ld,%ld): %08X expected, %08X drawn", static_cast<long>(first % width),
-                static_cast<long>(first / width), expected[first], actual[first]);
-  return ::testing::AssertionFailure() << what << ": " << differing << " pixels differ, first" << detail;
+  const auto [drawn, own] = std::mismatch(expected.begin(), expected.end(), actual.begin());
+  if (drawn == expected.end()) return ::testing::AssertionSuccess();
+  const long first = static_cast<long>(drawn - expected.begin());
+  return ::testing::AssertionFailure() << what << ": pixels differ, first at (" << first % width << "," << first / width
+                                       << "): " << std::hex << *drawn << " expected, " << *own;
 }
 
 // Compares GDI+ and the toolkit's resampler on one image part and size.
@@ -264,11 +249,7 @@ TEST(ImagePaintPath, LayeredWindowShowsTheSamePixelsWithEitherScaler) {
     manager.SetLayered(true);
     manager.SetDPI(144);
     manager.AttachDialog(root);
-    ::ShowWindow(window.Handle(), SW_SHOWNA);
-    for (int i = 0; i < 3; ++i) {
-      ::UpdateWindow(window.Handle());
-      window.Pump();
-    }
+    window.ShowAndPaint();
     std::vector<std::vector<uint32_t>> frames;
     const SIZE client = manager.GetClientSize();
     for (int width : {1, 37, 123, 280, 561, 560}) {

@@ -18,9 +18,6 @@
 
 using namespace Veneer;
 using VeneerTest::CountPixels;
-using VeneerTest::NotifyLog;
-using VeneerTest::Surface;
-using VeneerTest::TestWindow;
 
 namespace {
 
@@ -29,8 +26,8 @@ constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kGray = 0x808080;
 
-// A window whose root layout the test fills; images are read from a temporary resource folder.
-class Tree : public ::testing::Test {
+// A tree whose images are read from a temporary resource folder.
+class Tree : public VeneerTest::ControlTree {
  protected:
   void SetUp() override {
     CPaintManagerUI::SetResourcePath(images_.Path().wstring().c_str());
@@ -40,29 +37,7 @@ class Tree : public ::testing::Test {
   }
   void TearDown() override { CPaintManagerUI::SetResourcePath(L""); }
 
-  template <typename Root>
-  Root* Attach(Root* root, int width, int height) {
-    window_ = std::make_unique<TestWindow>(width, height);
-    window_->Manager().AttachDialog(root);
-    window_->Manager().AddNotifier(&log_);
-    root->SetPos(RECT{0, 0, width, height}, false);
-    width_ = width;
-    height_ = height;
-    return root;
-  }
-  // Paints the whole tree onto a black surface.
-  std::unique_ptr<Surface> Paint() {
-    auto surface = std::make_unique<Surface>(width_, height_, 0xFF000000u);
-    window_->Manager().GetRoot()->Paint(surface->Dc(), RECT{0, 0, width_, height_}, nullptr);
-    ::GdiFlush();
-    return surface;
-  }
-
   TempFolder images_{L"veneer-controls"};
-  std::unique_ptr<TestWindow> window_;
-  NotifyLog log_;
-  int width_ = 0;
-  int height_ = 0;
 };
 
 CButtonUI* StripButton(const wchar_t* name) {
@@ -82,34 +57,20 @@ CButtonUI* StripButton(const wchar_t* name) {
 // --- Labels -------------------------------------------------------------------------------------------
 
 TEST_F(Tree, LabelWithoutHeightIsTextHeightPlusEightInAVerticalLayout) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->SetText(L"Quillon");
-  label->SetAttribute(L"textpadding", L"0,3,0,2");
-  root->Add(label);
-  root->Add(new CControlUI());
-  Attach(root, 200, 100);
+  auto* label = AttachInColumn(new CLabelUI(), L"text=\"Quillon\" textpadding=\"0,3,0,2\"", 200, 100);
   const int textHeight = window_->Manager().GetFontInfo(-1)->metrics.tmHeight;
   ASSERT_GT(textHeight, 0);
   EXPECT_EQ(label->GetHeight(), 3 + textHeight + 2 + 8);
 }
 
-TEST_F(Tree, LabelInAHorizontalLayoutTakesTheFullInnerHeight) {
+TEST_F(Tree, InARowALabelTakesTheInnerHeightAndItsAutoWidthIsMeasuredOnceUntilTheFontChanges) {
   auto* root = new CHorizontalLayoutUI();
   root->SetAttribute(L"inset", L"0,5,0,5");
   auto* label = new CLabelUI();
-  label->SetText(L"Quillon");
-  root->Add(label);
-  Attach(root, 200, 50);
-  EXPECT_EQ(label->GetHeight(), 40);
-}
-
-TEST_F(Tree, AutoWidthIsMeasuredOnceUntilTheFontChanges) {
-  auto* root = new CHorizontalLayoutUI();
-  auto* label = new CLabelUI();
   label->ApplyAttributeList(L"autocalcwidth=\"true\" text=\"ab\" textpadding=\"4,0,6,0\"");
   root->Add(label);
-  Attach(root, 400, 30);
+  Attach(root, 400, 50);
+  EXPECT_EQ(label->GetHeight(), 40);
   const SIZE available = {400, 30};
   const long shortWidth = label->EstimateSize(available).cx;
   EXPECT_GT(shortWidth, 10);
@@ -119,48 +80,40 @@ TEST_F(Tree, AutoWidthIsMeasuredOnceUntilTheFontChanges) {
   EXPECT_GT(label->EstimateSize(available).cx, shortWidth * 3);
 }
 
-TEST(LabelAttributes, AlignIsSearchedLeftCenterRight) {
-  CLabelUI label;
-  label.SetAttribute(L"align", L"centerleft");  // "left" is tested first
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), 0u);
-  label.SetAttribute(L"ALIGN", L"rightcenter");
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextCenter);
-  label.SetAttribute(L"align", L"right");
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextRight);
-  label.SetAttribute(L"align", L"middle");  // nothing found: unchanged
-  EXPECT_EQ(label.GetTextStyle() & (kTextCenter | kTextRight), kTextRight);
-}
-
-TEST(LabelAttributes, WordBreakAndVAlignTradeSingleLine) {
+// Each step applies to the label as the steps before it left it.
+TEST(LabelAttributes, AlignIsSearchedLeftCenterRightAndWordBreakTradesSingleLine) {
   CLabelUI label;
   EXPECT_EQ(label.GetTextStyle(), kTextSingleLine | kTextVCenter);
-  label.SetAttribute(L"wordbreak", L"true");
-  EXPECT_EQ(label.GetTextStyle() & (kTextSingleLine | kTextWordBreak | kTextEditControl),
-            kTextWordBreak | kTextEditControl);
-  label.SetAttribute(L"valign", L"bottom");
-  EXPECT_EQ(label.GetTextStyle() & (kTextSingleLine | kTextWordBreak | kTextVCenter | kTextBottom),
-            kTextSingleLine | kTextBottom);
+  const UINT align = kTextCenter | kTextRight;
+  const UINT lines = kTextSingleLine | kTextWordBreak | kTextEditControl;
+  const struct {
+    const wchar_t* name;
+    const wchar_t* value;
+    UINT mask, expected;
+  } steps[] = {{L"align", L"centerleft", align, 0},  // "left" is tested first
+               {L"ALIGN", L"rightcenter", align, kTextCenter},
+               {L"align", L"right", align, kTextRight},
+               {L"align", L"middle", align, kTextRight},  // nothing found: unchanged
+               {L"wordbreak", L"true", lines, kTextWordBreak | kTextEditControl},
+               {L"valign", L"bottom", kTextSingleLine | kTextWordBreak | kTextVCenter | kTextBottom,
+                kTextSingleLine | kTextBottom}};
+  for (const auto& step : steps) {
+    label.SetAttribute(step.name, step.value);
+    EXPECT_EQ(label.GetTextStyle() & step.mask, step.expected) << testing::PrintToString(std::wstring(step.value));
+  }
 }
 
 // --- Text drawing -------------------------------------------------------------------------------------
 
 TEST_F(Tree, SixDigitColourStillDrawsWhiteTextWithGdiplus) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->ApplyAttributeList(L"text=\"MMMM\" textcolor=\"#FFFFFF\"");
-  root->Add(label);
-  Attach(root, 120, 30);
+  AttachInColumn(new CLabelUI(), L"text=\"MMMM\" textcolor=\"#FFFFFF\"", 120, 30);
   window_->Manager().SetUseGdiplusText(true);
   auto surface = Paint();
   EXPECT_GT(CountPixels(*surface, RECT{0, 0, 120, 30}, [](uint32_t rgb) { return (rgb & 0xFF) > 0xC0; }), 10);
 }
 
 TEST_F(Tree, GlyphReferenceDrawsTheOneCharacterItNames) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->SetAttribute(L"textcolor", L"#FFFFFFFF");
-  root->Add(label);
-  Attach(root, 120, 30);
+  auto* label = AttachInColumn(new CLabelUI(), L"textcolor=\"#FFFFFFFF\"", 120, 30);
   auto lit = [](uint32_t rgb) { return rgb != 0; };
   auto countFor = [&](const wchar_t* text) {
     label->SetText(text);
@@ -175,8 +128,7 @@ TEST_F(Tree, GlyphReferenceDrawsTheOneCharacterItNames) {
 }
 
 TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
-  auto* root = new CVerticalLayoutUI();
-  Attach(root, 100, 30);
+  Attach(new CVerticalLayoutUI(), 100, 30);
   window_->Manager().SetUseGdiplusText(true);
   HDC dc = window_->Manager().GetPaintDC();
   RECT shortText = {10, 10, 9999, 9999};
@@ -190,13 +142,10 @@ TEST_F(Tree, MeasuringWithGdiplusWidensTheRectangleToTheText) {
 }
 
 TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
-  auto* root = new CVerticalLayoutUI();
-  auto* label = new CLabelUI();
-  label->ApplyAttributeList(
-      L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
-      L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"");
-  root->Add(label);
-  Attach(root, 200, 40);
+  AttachInColumn(new CLabelUI(),
+                 L"showhtml=\"true\" textcolor=\"#FFFFFFFF\" "
+                 L"text=\"<c #FFFF0000>MM</c> <b>MM</b> <c #FF00FF00>MM</c>\"",
+                 200, 40);
   auto surface = Paint();
   const RECT all = {0, 0, 200, 40};
   EXPECT_GT(CountPixels(*surface, all, [](uint32_t rgb) { return rgb == kRed; }), 0);
@@ -217,14 +166,8 @@ TEST_F(Tree, MarkedUpTextChangesColourAndBreaksLines) {
 TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
   VeneerTest::WriteBandsBmp(images_.Path() / L"row.bmp", 4, 4, {kBlue, kGreen, kRed, kGray}, true);
   for (const wchar_t* strip : {L"", L"width=\"20\" height=\"20\" stateimage=\"file='row.bmp'\" statecount=\"4\""}) {
-    auto* root = new CVerticalLayoutUI();
-    CButtonUI* button = *strip == L'\0' ? StripButton(L"b") : new CButtonUI();
-    button->ApplyAttributeList(strip);
+    CButtonUI* button = AttachInColumn(*strip == L'\0' ? StripButton(L"b") : new CButtonUI(), strip, 40, 40);
     button->SetName(L"b");
-    root->Add(button);
-    root->Add(new CControlUI());
-    Attach(root, 40, 40);
-    log_.entries.clear();
     auto centre = [this] { return Paint()->Rgb(10, 10); };
     EXPECT_EQ(centre(), kBlue);
     window_->Mouse(WM_MOUSEMOVE, 10, 10);
@@ -243,13 +186,10 @@ TEST_F(Tree, StateImagesPushedWinsOverHotAndDisabledOverEverything) {
 }
 
 TEST_F(Tree, HotTextColourShowsInsteadOfThePushedOne) {
-  auto* root = new CVerticalLayoutUI();
-  auto* button = new CButtonUI();
-  button->ApplyAttributeList(
-      L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
-      L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"");
-  root->Add(button);
-  Attach(root, 100, 30);
+  auto* button = AttachInColumn(new CButtonUI(),
+                                L"name=\"b\" height=\"30\" text=\"MMMM\" textcolor=\"#FF0000FF\" "
+                                L"pushedtextcolor=\"#FFFF0000\" hottextcolor=\"#FF00FF00\"",
+                                100, 30);
   window_->Mouse(WM_MOUSEMOVE, 50, 15);
   window_->Mouse(WM_LBUTTONDOWN, 50, 15, MK_LBUTTON);
   ASSERT_EQ(button->GetButtonState() & (kButtonHot | kButtonPushed), kButtonHot | kButtonPushed);
@@ -322,13 +262,9 @@ TEST_F(Tree, ClickSelectsTheBoundTabPage) {
 class ProgressBar : public Tree {
  protected:
   void Build(const wchar_t* attributes = L"") {
-    auto* root = new CVerticalLayoutUI();
     bar_ = new CProgressUI();
     bar_->ApplyAttributeList(L"width=\"560\" height=\"7\" foreimage=\"file='fore.bmp'\" min=\"0\" max=\"100\"");
-    bar_->ApplyAttributeList(attributes);
-    root->Add(bar_);
-    root->Add(new CControlUI());
-    Attach(root, 900, 20);
+    AttachInColumn(bar_, attributes, 900, 20);
   }
   // The first column that is not filled.
   long FillEnd() {
@@ -340,18 +276,10 @@ class ProgressBar : public Tree {
   CProgressUI* bar_ = nullptr;
 };
 
-TEST_F(ProgressBar, ValueThirtySevenFillsTwoHundredSevenOfFiveHundredSixty) {
-  Build(L"value=\"37\"");
-  EXPECT_EQ(FillEnd(), 207);
-  EXPECT_EQ(bar_->GetForeImageModifier(), L"dest='0,0,207,7'");
-  bar_->SetValue(100);
-  EXPECT_EQ(FillEnd(), 560);
-  bar_->SetValue(0);
-  EXPECT_EQ(FillEnd(), 0);
-}
-
 TEST_F(ProgressBar, ValuesOutsideTheRangeAreIgnoredAndAnEmptyRangeIsRepaired) {
   Build(L"value=\"37\" showtext=\"true\"");
+  EXPECT_EQ(FillEnd(), 207);
+  EXPECT_EQ(bar_->GetForeImageModifier(), L"dest='0,0,207,7'");
   EXPECT_EQ(bar_->GetText(), L"37%");
   bar_->SetValue(150);
   EXPECT_EQ(bar_->GetValue(), 37);
@@ -364,14 +292,17 @@ TEST_F(ProgressBar, ValuesOutsideTheRangeAreIgnoredAndAnEmptyRangeIsRepaired) {
   EXPECT_EQ(bar_->GetText(), L"");
 }
 
-// Ranges at the ends of the int range fill by their proportions; an empty range at the very top is
+// Ranges fill by their proportions, at the ends of the int range too; an empty range at the very top is
 // repaired downwards.
 TEST_F(ProgressBar, RangesAtTheIntegerLimitsFillByProportion) {
   Build();
   const struct {
     int min, max, value;
     long fill;
-  } cases[] = {{INT_MIN, INT_MAX, 0, 280},
+  } cases[] = {{0, 100, 37, 207},
+               {0, 100, 100, 560},
+               {0, 100, 0, 0},
+               {INT_MIN, INT_MAX, 0, 280},
                {INT_MIN, INT_MAX, INT_MAX, 560},
                {INT_MAX - 10, INT_MAX, INT_MAX - 5, 280},
                {INT_MIN, INT_MIN + 4, INT_MIN + 1, 140},

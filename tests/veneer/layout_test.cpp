@@ -37,76 +37,53 @@ TEST(VerticalLayout, AlignmentNamesAndValuesAreCaseSensitive) {
 
 namespace {
 
-// Each case: the layout's kind and attributes, its children's attributes, its size, and where each child
-// lands ("" where the case does not look).
+// Each case: the layout's kind ('V'ertical, 'H'orizontal or plain 'C'ontainer) and attributes, its
+// children's attributes, its size, and where each child lands; children and places are separated by " | ",
+// and "*" marks a place the case does not look at.
 struct LayoutCase {
   const char* what;
-  char kind;  // 'V'ertical, 'H'orizontal or plain 'C'ontainer
+  char kind;
   const wchar_t* attributes;
-  std::vector<const wchar_t*> children;
-  SIZE size;
-  std::vector<std::string> positions;
+  std::wstring children;
+  int width, height;
+  std::string places;
 };
+
+template <typename Text>
+std::vector<Text> Split(const Text& text) {
+  const Text bar = {' ', '|', ' '};
+  std::vector<Text> parts;
+  size_t start = 0;
+  for (size_t at; (at = text.find(bar, start)) != Text::npos; start = at + bar.size())
+    parts.push_back(text.substr(start, at - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
 
 }  // namespace
 
 TEST(LinearLayouts, ChildrenLandWhereTheirSizesPaddingsAndAlignmentSay) {
   const LayoutCase cases[] = {
-      {"padded stretch child takes the rest",
-       'V',
-       L"",
-       {L"height=\"30\"", L"padding=\"0,275,0,0\""},
-       {600, 400},
-       {"0,0,600,30", "0,305,600,400"}},
-      {"centred child ignores its side padding",
-       'V',
-       L"childalign=\"center\"",
-       {L"width=\"178\" height=\"40\" padding=\"30,0,5,0\""},
-       {600, 400},
-       {"211,0,389,40"}},
-      {"last stretch child takes the rounding leftover",
-       'V',
-       L"",
-       {L"", L""},
-       {100, 101},
-       {"0,0,100,50", "0,50,100,101"}},
-      {"hidden child takes no space nor padding",
-       'V',
-       L"childpadding=\"10\"",
-       {L"height=\"20\"", L"height=\"20\" visible=\"false\"", L"height=\"20\""},
-       {50, 200},
-       {"0,0,50,20", "", "0,30,50,50"}},
-      {"overfull fixed children squeeze stretch to its minimum and run past the bottom",
-       'V',
-       L"",
-       {L"height=\"80\"", L"minheight=\"5\"", L"height=\"80\""},
-       {50, 100},
-       {"", "0,80,50,85", "0,85,50,165"}},
-      {"inset and bottom alignment without stretch",
-       'V',
-       L"inset=\"10,10,10,10\" childvalign=\"bottom\"",
-       {L"height=\"20\" padding=\"0,0,0,5\""},
-       {100, 100},
-       {"10,65,90,85"}},
-      {"stretch spacer between a label (full height less its padding) and two buttons",
-       'H',
-       L"",
-       {L"width=\"100\" padding=\"0,4,0,6\"", L"width=\"stretch\"", L"width=\"30\" height=\"30\"",
-        L"width=\"30\" height=\"30\""},
-       {600, 40},
-       {"0,4,100,34", "100,0,540,40", "540,0,570,30", "570,0,600,30"}},
-      {"centred row, half the free 100 before it, centred vertically",
-       'H',
+      {"padded stretch child takes the rest", 'V', L"", L"height=\"30\" | padding=\"0,275,0,0\"", 600, 400,
+       "0,0,600,30 | 0,305,600,400"},
+      {"centred child ignores its side padding", 'V', L"childalign=\"center\"",
+       L"width=\"178\" height=\"40\" padding=\"30,0,5,0\"", 600, 400, "211,0,389,40"},
+      {"last stretch child takes the rounding leftover", 'V', L"", L" | ", 100, 101, "0,0,100,50 | 0,50,100,101"},
+      {"hidden child takes no space nor padding", 'V', L"childpadding=\"10\"",
+       L"height=\"20\" | height=\"20\" visible=\"false\" | height=\"20\"", 50, 200, "0,0,50,20 | * | 0,30,50,50"},
+      {"overfull fixed children squeeze stretch to its minimum and run past the bottom", 'V', L"",
+       L"height=\"80\" | minheight=\"5\" | height=\"80\"", 50, 100, "* | 0,80,50,85 | 0,85,50,165"},
+      {"inset and bottom alignment without stretch", 'V', L"inset=\"10,10,10,10\" childvalign=\"bottom\"",
+       L"height=\"20\" padding=\"0,0,0,5\"", 100, 100, "10,65,90,85"},
+      {"stretch spacer between a label (full height less its padding) and two buttons", 'H', L"",
+       L"width=\"100\" padding=\"0,4,0,6\" | width=\"stretch\" | width=\"30\" height=\"30\" | width=\"30\" "
+       L"height=\"30\"",
+       600, 40, "0,4,100,34 | 100,0,540,40 | 540,0,570,30 | 570,0,600,30"},
+      {"centred row, half the free 100 before it, centred vertically", 'H',
        L"childalign=\"center\" childvalign=\"vcenter\" childpadding=\"10\"",
-       {L"width=\"40\" height=\"20\"", L"width=\"50\" height=\"10\""},
-       {200, 60},
-       {"50,20,90,40", "100,25,150,35"}},
-      {"a plain container gives every child the inner rectangle",
-       'C',
-       L"inset=\"1,2,3,4\"",
-       {L"maxwidth=\"20\""},
-       {100, 100},
-       {"1,2,21,96"}},
+       L"width=\"40\" height=\"20\" | width=\"50\" height=\"10\"", 200, 60, "50,20,90,40 | 100,25,150,35"},
+      {"a plain container gives every child the inner rectangle", 'C', L"inset=\"1,2,3,4\"", L"maxwidth=\"20\"", 100,
+       100, "1,2,21,96"},
   };
   for (const LayoutCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -119,11 +96,12 @@ TEST(LinearLayouts, ChildrenLandWhereTheirSizesPaddingsAndAlignmentSay) {
       layout = std::make_unique<CContainerUI>();
     layout->ApplyAttributeList(c.attributes);
     std::vector<CControlUI*> children;
-    for (const wchar_t* attributes : c.children) children.push_back(AddChild(*layout, attributes));
-    layout->SetPos(MakeRect(0, 0, c.size.cx, c.size.cy), false);
+    for (const std::wstring& attributes : Split(c.children)) children.push_back(AddChild(*layout, attributes.c_str()));
+    layout->SetPos(MakeRect(0, 0, c.width, c.height), false);
+    const std::vector<std::string> places = Split(c.places);
+    ASSERT_EQ(places.size(), children.size());
     for (size_t i = 0; i < children.size(); ++i) {
-      if (c.positions[i].empty()) continue;
-      EXPECT_EQ(Describe(children[i]->GetPos()), c.positions[i]) << "child " << i;
+      if (places[i] != "*") EXPECT_EQ(Describe(children[i]->GetPos()), places[i]) << "child " << i;
     }
   }
 }

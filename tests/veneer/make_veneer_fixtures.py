@@ -70,12 +70,15 @@ def main():
     eocd = data.rfind(b"PK\x05\x06")
     directory = struct.unpack("<I", data[eocd + 16:eocd + 20])[0]
 
+    def patched(name, fmt, offset, value):
+        damaged = bytearray(data)
+        struct.pack_into(fmt, damaged, offset, value)
+        write(name, bytes(damaged))
+
     # Directory offset pointing past the end of the file.
-    write("directory_offset_past_end.zip", data[:eocd + 16] + struct.pack("<I", len(data) + 1000) + data[eocd + 20:])
+    patched("directory_offset_past_end.zip", "<I", eocd + 16, len(data) + 1000)
     # Directory entry claims a name far longer than the directory.
-    bad_name = bytearray(data)
-    struct.pack_into("<H", bad_name, directory + 28, 0xFFFF)
-    write("directory_name_too_long.zip", bytes(bad_name))
+    patched("directory_name_too_long.zip", "<H", directory + 28, 0xFFFF)
     # Cut in half: the end record is gone.
     write("truncated_half.zip", data[: len(data) // 2])
     # Deflated data of the first entry overwritten with noise.
@@ -86,13 +89,9 @@ def main():
         noisy[i] ^= 0x5A
     write("corrupt_deflate_data.zip", bytes(noisy))
     # The first entry's local header offset points at the middle of nowhere.
-    bad_local = bytearray(data)
-    struct.pack_into("<I", bad_local, directory + 42, len(data) - 10)
-    write("local_header_offset_past_data.zip", bytes(bad_local))
+    patched("local_header_offset_past_data.zip", "<I", directory + 42, len(data) - 10)
     # An entry that claims more compressed bytes than the archive holds.
-    too_big = bytearray(data)
-    struct.pack_into("<I", too_big, directory + 20, 0x7FFFFFF0)
-    write("compressed_size_past_end.zip", bytes(too_big))
+    patched("compressed_size_past_end.zip", "<I", directory + 20, 0x7FFFFFF0)
 
     # A skin of exactly 4 MiB and one byte more.
     limit = 4 * 1024 * 1024

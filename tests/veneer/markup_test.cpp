@@ -40,13 +40,6 @@ TEST(SkinMarkupGrammar, BuildsTheElementTreeInDocumentOrder) {
   EXPECT_STREQ(root.GetAttributeValue(L"size"), L"600,400");
 }
 
-TEST(SkinMarkupGrammar, OnlyCommentsAndDirectivesLeaveNoRoot) {
-  CSkinMarkup doc;
-  ASSERT_TRUE(doc.Load(L"  <?xml version=\"1.0\"?>\r\n<!-- nothing here -->\t\n"));
-  EXPECT_FALSE(doc.GetRoot().IsValid());
-  EXPECT_STREQ(doc.GetLastErrorMessage(), L"");
-}
-
 TEST(SkinMarkupGrammar, EndOfTextClosesTheRootAndAnOpenChild) {
   CSkinMarkup doc;
   ASSERT_TRUE(doc.Load(L"<Window><Control name=\"c\"/><VerticalLayout name=\"v\">text"));
@@ -59,9 +52,12 @@ TEST(SkinMarkupGrammar, EndOfTextClosesTheRootAndAnOpenChild) {
   EXPECT_STREQ(doc.GetLastErrorMessage(), L"Expected end-tag start");
 }
 
-TEST(SkinMarkupGrammar, CommentEndsAtTheFirstArrow) {
-  // "->" inside a comment ends it; what follows is read as markup text and is no start tag.
+TEST(SkinMarkupGrammar, CommentEndsAtTheFirstArrowAndOnlyCommentsLeaveNoRoot) {
   CSkinMarkup doc;
+  ASSERT_TRUE(doc.Load(L"  <?xml version=\"1.0\"?>\r\n<!-- nothing here -->\t\n"));
+  EXPECT_FALSE(doc.GetRoot().IsValid());
+  EXPECT_STREQ(doc.GetLastErrorMessage(), L"");
+  // "->" inside a comment ends it; what follows is read as markup text and is no start tag.
   EXPECT_FALSE(doc.Load(L"<Window><!-- a -> b --></Window>"));
   EXPECT_STREQ(doc.GetLastErrorMessage(), L"Expected start tag");
   EXPECT_EQ(std::wstring(doc.GetLastErrorLocation()).substr(0, 4), L"b --");
@@ -169,12 +165,17 @@ struct MalformedCase {
   const wchar_t* location;
 };
 
-class SkinMarkupMalformed : public ::testing::TestWithParam<MalformedCase> {};
+// Files are read from the fixture folder.
+class SkinMarkupFiles : public ::testing::Test {
+ protected:
+  void SetUp() override { Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str()); }
+  VeneerTest::ResourceSettingsReset reset_;
+  CSkinMarkup doc;
+};
+
+class SkinMarkupMalformed : public SkinMarkupFiles, public ::testing::WithParamInterface<MalformedCase> {};
 
 TEST_P(SkinMarkupMalformed, FailsWithItsMessageAndReleasesTheDocument) {
-  VeneerTest::ResourceSettingsReset reset;
-  Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
-  CSkinMarkup doc;
   EXPECT_FALSE(doc.LoadFromFile(GetParam().file));
   EXPECT_STREQ(doc.GetLastErrorMessage(), GetParam().message);
   EXPECT_EQ(std::wstring(doc.GetLastErrorLocation()).rfind(GetParam().location, 0), 0u)
@@ -200,19 +201,13 @@ INSTANTIATE_TEST_SUITE_P(
                       MalformedCase{L"nested_4mib.xml", L"Elements nested too deeply", L"a><a>"},
                       MalformedCase{L"no_such_file.xml", L"Error opening file", L""}));
 
-TEST(SkinMarkupFiles, FourMebibytesExactlyIsAccepted) {
-  VeneerTest::ResourceSettingsReset reset;
-  Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
-  CSkinMarkup doc;
+TEST_F(SkinMarkupFiles, FourMebibytesExactlyIsAccepted) {
   ASSERT_TRUE(doc.LoadFromFile(L"exactly_4mib.xml")) << testing::PrintToString(std::wstring(doc.GetLastErrorMessage()));
   EXPECT_STREQ(doc.GetRoot().GetName(), L"Window");
 }
 
-TEST(SkinMarkupFiles, ReadsFromTheSkinArchive) {
-  VeneerTest::ResourceSettingsReset reset;
-  Veneer::CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+TEST_F(SkinMarkupFiles, ReadsFromTheSkinArchive) {
   Veneer::CPaintManagerUI::SetResourceZip(L"skin.zip");
-  CSkinMarkup doc;
   ASSERT_TRUE(doc.LoadFromFile(L"MAIN.xml"));
   EXPECT_STREQ(doc.GetRoot().GetChild().GetAttributeValue(L"name"), L"root");
   EXPECT_FALSE(doc.LoadFromFile(L"missing.xml"));

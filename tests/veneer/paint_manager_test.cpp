@@ -41,13 +41,6 @@ CControlUI* NamedChild(CContainerUI* parent, const wchar_t* name, const wchar_t*
 
 // --- Name tables and DPI -----------------------------------------------------------------------------
 
-TEST(NameTable, HashRunsFromTheLastCharacter) {
-  EXPECT_EQ(HashName(L""), 0u);
-  EXPECT_EQ(HashName(L"a"), 97u);
-  EXPECT_EQ(HashName(L"ab"), 98u * 33u + 97u);  // 'b' first, then 'a'
-  EXPECT_EQ(CNameTable<int>::BucketOf(L"ab"), (98u * 33u + 97u) % 83u);
-}
-
 TEST(NameTable, InsertRefusesSetReplacesAndHitsMoveToTheFront) {
   CNameTable<int> table;
   EXPECT_TRUE(table.Insert(L"k", 1));
@@ -69,20 +62,18 @@ TEST(NameTable, InsertRefusesSetReplacesAndHitsMoveToTheFront) {
   EXPECT_EQ(bucket.front().first, L"a");
 }
 
-TEST(DpiScale, RoundingKeepsTheSignOfSmallValues) {
+TEST(DpiScale, RoundingKeepsTheSignOfSmallValuesAndUnawareProcessesAreNotScaled) {
   CDPI dpi;
   EXPECT_EQ(dpi.GetScale(), 100);
-  dpi.SetDPI(48);  // 50 %
-  EXPECT_EQ(dpi.GetScale(), 50);
-  EXPECT_EQ(dpi.Scale(1), 1);
-  EXPECT_EQ(dpi.Scale(-1), -1);
-  EXPECT_EQ(dpi.Scale(0), 0);
-  EXPECT_EQ(dpi.Scale(7), 3);
-  dpi.SetDPI(144);
-  EXPECT_EQ(dpi.GetScale(), 150);
-  const RECT scaled = dpi.Scale(MakeRect(1, 1, 4, 4));  // left 1 -> 1, width 3 -> 4
-  EXPECT_EQ(scaled.left, 1);
-  EXPECT_EQ(scaled.right, 5);
+  const struct {
+    int dpi, scale, value, scaled;
+  } cases[] = {{48, 50, 1, 1}, {48, 50, -1, -1}, {48, 50, 0, 0}, {48, 50, 7, 3}, {144, 150, 10, 15}};
+  for (const auto& c : cases) {
+    dpi.SetDPI(c.dpi);
+    EXPECT_EQ(dpi.GetScale(), c.scale);
+    EXPECT_EQ(dpi.Scale(c.value), c.scaled) << c.value << " at " << c.dpi;
+  }
+  EXPECT_EQ(VeneerTest::Describe(dpi.Scale(MakeRect(1, 1, 4, 4))), "1,1,5,5");  // left 1 -> 1, width 3 -> 4
   dpi.SetAwareness(CDPI::kUnaware);
   EXPECT_EQ(dpi.Scale(10), 10);
 }
@@ -92,7 +83,7 @@ TEST(DpiScale, RoundingKeepsTheSignOfSmallValues) {
 TEST(PaintManagerTree, LastRegisteredNameWins) {
   VeneerTest::TestWindow window;
   auto* root = new CVerticalLayoutUI();
-  CControlUI* first = NamedChild(root, L"twin");
+  NamedChild(root, L"twin");
   CControlUI* second = NamedChild(root, L"twin");
   window.Manager().AttachDialog(root);
   EXPECT_EQ(window.Manager().FindControl(L"twin"), second);
@@ -100,7 +91,6 @@ TEST(PaintManagerTree, LastRegisteredNameWins) {
   root->Remove(second);  // destroyed later; its name entry goes with it
   window.Pump();
   EXPECT_NE(window.Manager().FindControl(L"twin"), second);
-  (void)first;
 }
 
 // After 239 the ids go on at 1: 0 is no timer id, and an id still held is skipped; with all 239 held a
@@ -179,7 +169,7 @@ TEST_F(InputRouting, LeaveComesBeforeEnter) {
   EXPECT_EQ(window_.Manager().GetHover(), b_);
 }
 
-TEST_F(InputRouting, PressedControlKeepsMovesAndGetsTheButtonUp) {
+TEST_F(InputRouting, PressedControlTakesTheFocusKeepsMovesAndGetsTheButtonUp) {
   window_.Mouse(WM_MOUSEMOVE, 10, 10);
   window_.Mouse(WM_LBUTTONDOWN, 10, 10, MK_LBUTTON);
   EXPECT_EQ(window_.Manager().GetFocus(), a_);
@@ -194,28 +184,18 @@ TEST_F(InputRouting, PressedControlKeepsMovesAndGetsTheButtonUp) {
   // Released, the next move hands the hover over.
   window_.Mouse(WM_MOUSEMOVE, 150, 10);
   EXPECT_EQ(window_.Manager().GetHover(), b_);
-}
-
-TEST_F(InputRouting, FocusNotificationsAndTabOrder) {
-  window_.Manager().SetFocus(a_);
   window_.Manager().SetFocus(b_);
   EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"setfocus:a", L"killfocus:a", L"setfocus:b"}));
 }
 
-TEST_F(InputRouting, AsynchronousNotificationsArriveThroughTheQueue) {
+TEST_F(InputRouting, QueuedNotificationsArriveLaterAndThoseOfADestroyedControlAreDropped) {
   window_.Manager().SendNotify(a_, L"later", 1, 0, true);
+  window_.Manager().SendNotify(b_, L"late", 0, 0, true);
   window_.Manager().SendNotify(b_, L"now", 2, 0, false);
   EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"now:b"}));
-  window_.Pump();
-  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"now:b", L"later:a"}));
-}
-
-TEST_F(InputRouting, QueuedNotificationsOfADestroyedControlAreDropped) {
-  window_.Manager().SendNotify(b_, L"late", 0, 0, true);
-  window_.Manager().SendNotify(a_, L"kept", 0, 0, true);
   static_cast<CContainerUI*>(window_.Manager().GetRoot())->Remove(b_);  // deleted when the queue is handled
   window_.Pump();
-  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"kept:a"}));
+  EXPECT_EQ(notes_.entries, (std::vector<std::wstring>{L"now:b", L"later:a"}));
   EXPECT_EQ(window_.Manager().FindControl(L"b"), nullptr);
 }
 
@@ -257,11 +237,7 @@ TEST(PaintManagerPainting, LayeredWindowRepairsAlphaOfGdiPixels) {
   NamedChild(root, L"hole", L"height=\"10\" bkcolor=\"#FF000000\"");
   window.Manager().SetLayered(true);
   window.Manager().AttachDialog(root);
-  ::ShowWindow(window.Handle(), SW_SHOWNA);
-  for (int i = 0; i < 3; ++i) {
-    ::UpdateWindow(window.Handle());
-    window.Pump();
-  }
+  window.ShowAndPaint();
   const uint32_t* pixels = window.Manager().GetOffscreenBits();
   ASSERT_NE(pixels, nullptr);
   EXPECT_EQ(pixels[20 * 60 + 30], 0xFF204060u);  // filled by GDI, made opaque
@@ -278,17 +254,9 @@ TEST(PaintManagerPainting, LayeredImageFollowsTheWindowAsItGrows) {
   root->SetVisible(false);
   window.Manager().SetLayeredImage((L"file='" + VeneerTest::FixturePath(L"left_opaque.png") + L"'").c_str());
   window.Manager().AttachDialog(root);
-  ::ShowWindow(window.Handle(), SW_SHOWNA);
-  auto repaint = [&window] {
-    for (int i = 0; i < 3; ++i) {
-      ::InvalidateRect(window.Handle(), nullptr, FALSE);
-      ::UpdateWindow(window.Handle());
-      window.Pump();
-    }
-  };
-  repaint();
+  window.ShowAndPaint();
   ::SetWindowPos(window.Handle(), nullptr, 0, 0, 80, 60, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  repaint();
+  window.ShowAndPaint();
   const uint32_t* pixels = window.Manager().GetOffscreenBits();
   ASSERT_NE(pixels, nullptr);
   // The image's left half is opaque and its right half transparent, stretched over all 80 x 60 pixels.
@@ -319,20 +287,14 @@ TEST(PaintManagerPainting, BeforeAnyTreeTheWindowIsBlack) {
 TEST(PaintManagerFonts, SizesFollowTheScaleAndUnknownIdsFallBack) {
   VeneerTest::TestWindow window;
   CPaintManagerUI& manager = window.Manager();
-  HFONT font = manager.AddFont(1, L"Arial", 12, true, false, true, false);
-  ASSERT_NE(font, nullptr);
-  LOGFONTW lf{};
-  ::GetObjectW(font, sizeof(lf), &lf);
-  EXPECT_EQ(lf.lfHeight, -12);
-  EXPECT_EQ(lf.lfWeight, FW_BOLD);
-  EXPECT_TRUE(lf.lfItalic);
-  EXPECT_STREQ(lf.lfFaceName, L"Arial");
-  EXPECT_EQ(manager.GetFontInfo(1)->size, 12);
+  ASSERT_NE(manager.AddFont(1, L"Arial", 12, true, false, true, false), nullptr);
   EXPECT_EQ(manager.GetFont(99), manager.GetDefaultFontInfo()->font.Get());
-
   manager.SetDPI(144);
+  LOGFONTW lf{};
   ::GetObjectW(manager.GetFont(1), sizeof(lf), &lf);
   EXPECT_EQ(lf.lfHeight, -18);
+  EXPECT_EQ(lf.lfWeight, FW_BOLD);
+  EXPECT_TRUE(lf.lfItalic);
   EXPECT_EQ(manager.GetFontInfo(1)->size, 12);  // the unscaled size is kept
 }
 

@@ -2,10 +2,28 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "veneer/paint_manager.h"
 
 namespace VeneerTest {
+
+namespace {
+
+void Send(INPUT input, DWORD settleMs) {
+  ::SendInput(1, &input, sizeof(input));
+  Settle(settleMs);
+}
+
+INPUT Key(WORD key, DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = key;
+  input.ki.dwFlags = flags;
+  return input;
+}
+
+}  // namespace
 
 void Settle(DWORD ms) { ::Sleep(ms); }
 
@@ -16,33 +34,20 @@ void MouseTo(int screenX, int screenY) {
   input.mi.dx = screenX * 65536 / ::GetSystemMetrics(SM_CXSCREEN) + 1;
   input.mi.dy = screenY * 65536 / ::GetSystemMetrics(SM_CYSCREEN) + 1;
   input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  ::SendInput(1, &input, sizeof(input));
-  Settle(60);
+  Send(input, 60);
 }
 
 void MouseButton(bool down) {
   INPUT input{};
   input.type = INPUT_MOUSE;
   input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
-  ::SendInput(1, &input, sizeof(input));
-  Settle(60);
+  Send(input, 60);
 }
 
-void KeyDown(WORD key) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = key;
-  ::SendInput(1, &input, sizeof(input));
-  Settle(40);
-}
-
-void KeyUp(WORD key) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = key;
-  input.ki.dwFlags = KEYEVENTF_KEYUP;
-  ::SendInput(1, &input, sizeof(input));
-  Settle(40);
+void PressKeys(std::initializer_list<WORD> keys) {
+  for (WORD key : keys) Send(Key(key, 0), 40);
+  const std::vector<WORD> reversed(std::rbegin(keys), std::rend(keys));
+  for (WORD key : reversed) Send(Key(key, KEYEVENTF_KEYUP), 40);
 }
 
 void BringToFront(HWND window) {
@@ -53,31 +58,32 @@ void BringToFront(HWND window) {
   ::UpdateWindow(window);
 }
 
-bool RunWhilePumping(const std::function<void()>& script, DWORD timeoutMs) {
-  std::atomic<bool> done{false};
-  const DWORD uiThread = ::GetCurrentThreadId();
-  std::thread helper([&] {
-    script();
-    done = true;
-    ::PostThreadMessageW(uiThread, WM_NULL, 0, 0);  // wakes the loop
-  });
-  const DWORD start = ::GetTickCount();
-  bool inTime = true;
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+  const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
   for (;;) {
-    MSG msg;
+    MSG msg{};
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // a destroyed window's quit message ends nothing here
       if (!Veneer::CPaintManagerUI::TranslateMessage(&msg)) {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
       }
     }
-    if (done) break;
-    if (::GetTickCount() - start > timeoutMs) {
-      inTime = false;
-      break;
-    }
-    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    if (done()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
   }
+}
+
+bool RunWhilePumping(const std::function<void()>& script, DWORD timeoutMs) {
+  std::atomic<bool> finished{false};
+  const DWORD uiThread = ::GetCurrentThreadId();
+  std::thread helper([&] {
+    script();
+    finished = true;
+    ::PostThreadMessageW(uiThread, WM_NULL, 0, 0);  // wakes the loop
+  });
+  const bool inTime = PumpUntil([&] { return finished.load(); }, timeoutMs);
   helper.join();
   return inTime;
 }

@@ -14,30 +14,17 @@
 
 using namespace Veneer;
 using VeneerTest::CountPixels;
-using VeneerTest::NotifyLog;
-using VeneerTest::Surface;
 
 namespace {
 
 // A window with a vertical layout holding one field of 200 x 30 at the top and a spacer below.
-class Field : public ::testing::Test {
+class Field : public VeneerTest::ControlTree {
  protected:
   void SetUp() override { Build(L""); }
-  void Build(const wchar_t* attributes, DWORD exStyle = 0, bool layered = false) {
-    field_ = nullptr;
-    window_.reset();
-    log_.entries.clear();
-    window_ = std::make_unique<VeneerTest::TestWindow>(240, 80, exStyle);
-    if (layered) window_->Manager().SetLayered(true);
-    auto* root = new CVerticalLayoutUI();
+  void Build(const wchar_t* attributes, bool layered = false) {
     field_ = new CRichEditUI();
     field_->ApplyAttributeList(L"name=\"path\" width=\"200\" height=\"30\"");
-    field_->ApplyAttributeList(attributes);
-    root->Add(field_);
-    root->Add(new CControlUI());
-    window_->Manager().AttachDialog(root);
-    window_->Manager().AddNotifier(&log_);
-    root->SetPos(RECT{0, 0, 240, 80}, false);
+    AttachInColumn(field_, attributes, 240, 80, layered);
   }
   void Type(const std::wstring& text) {
     for (wchar_t c : text) ::SendMessageW(window_->Handle(), WM_CHAR, c, 1);
@@ -46,16 +33,8 @@ class Field : public ::testing::Test {
     ::SendMessageW(window_->Handle(), WM_KEYDOWN, key, 1);
     ::SendMessageW(window_->Handle(), WM_KEYUP, key, 0xC0000001);
   }
-  std::unique_ptr<Surface> Paint() {
-    auto surface = std::make_unique<Surface>(240, 80, 0xFF000000u);
-    window_->Manager().GetRoot()->Paint(surface->Dc(), RECT{0, 0, 240, 80}, nullptr);
-    ::GdiFlush();
-    return surface;
-  }
 
-  std::unique_ptr<VeneerTest::TestWindow> window_;
   CRichEditUI* field_ = nullptr;
-  NotifyLog log_;
 };
 
 constexpr RECT kFieldArea = {0, 0, 200, 30};
@@ -68,11 +47,7 @@ TEST_F(Field, TheEngineIsCreatedWhenTheFieldJoinsAWindow) {
   ASSERT_NE(field_->GetHost(), nullptr);
   ASSERT_NE(field_->GetHost()->GetTextServices(), nullptr);
   // The engine's rectangle is the item rectangle less inset and text padding.
-  const RECT client = field_->GetHost()->GetClientRect();
-  EXPECT_EQ(client.left, 3);
-  EXPECT_EQ(client.top, 2);
-  EXPECT_EQ(client.right, 197);
-  EXPECT_EQ(client.bottom, 26);
+  EXPECT_EQ(VeneerTest::Describe(field_->GetHost()->GetClientRect()), "3,2,197,26");
 }
 
 TEST_F(Field, TypingProducesOneTextChangedPerCharacterAndTextsReachTheEngine) {
@@ -233,12 +208,8 @@ TEST_F(Field, DisabledFieldTakesTheWindowsDisabledColour) {
 
 // In a layered window the engine's text has alpha 0; black text must not turn into holes.
 TEST_F(Field, BlackTextStaysOpaqueInALayeredWindow) {
-  Build(L"text=\"MMMM\" bkcolor=\"#FFFFFFFF\" textcolor=\"#FF000000\"", 0, true);
-  ::ShowWindow(window_->Handle(), SW_SHOWNA);
-  for (int i = 0; i < 3; ++i) {
-    ::UpdateWindow(window_->Handle());
-    window_->Pump();
-  }
+  Build(L"text=\"MMMM\" bkcolor=\"#FFFFFFFF\" textcolor=\"#FF000000\"", true);
+  window_->ShowAndPaint();
   const uint32_t* pixels = window_->Manager().GetOffscreenBits();
   ASSERT_NE(pixels, nullptr);
   int dark = 0, holes = 0;
@@ -254,7 +225,7 @@ TEST_F(Field, BlackTextStaysOpaqueInALayeredWindow) {
 }
 
 TEST_F(Field, CaretIsDrawnAndBlinksInALayeredWindow) {
-  Build(L"bkcolor=\"#FFFFFFFF\" textcolor=\"#FFFF0000\"", 0, true);
+  Build(L"bkcolor=\"#FFFFFFFF\" textcolor=\"#FFFF0000\"", true);
   field_->SetFocus();
   ASSERT_TRUE(field_->GetHost()->IsCaretShown());
   auto red = [](uint32_t rgb) { return rgb == 0xFF0000; };

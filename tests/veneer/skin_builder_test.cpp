@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
-#include <iterator>
 #include <memory>
 #include <string>
 
@@ -70,6 +68,11 @@ class Builder : public ::testing::Test {
 }  // namespace
 
 TEST_F(Builder, FontsAreRegisteredBeforeAnyControlAndFontZeroIsTheDefault) {
+  const std::wstring before = window_.Manager().GetDefaultFontInfo()->faceName;
+  ASSERT_NE(Build(LR"(<Window><Font name="Courier New" size="30" default="true"/><Control/></Window>)"), nullptr);
+  EXPECT_EQ(window_.Manager().GetDefaultFontInfo()->faceName, before);  // a default without id changes nothing
+  EXPECT_EQ(window_.Manager().GetFontInfo(-1)->faceName, before);
+
   ProbeCallback probe(&window_.Manager());
   CControlUI* root = Build(
       LR"(<Window>
@@ -86,13 +89,6 @@ TEST_F(Builder, FontsAreRegisteredBeforeAnyControlAndFontZeroIsTheDefault) {
   EXPECT_EQ(fallback->faceName, L"Courier New");
   EXPECT_EQ(fallback->size, 20);
   EXPECT_EQ(window_.Manager().GetFontInfo(0)->size, 20);
-}
-
-TEST_F(Builder, DefaultFontWithoutIdChangesNothing) {
-  const std::wstring before = window_.Manager().GetDefaultFontInfo()->faceName;
-  ASSERT_NE(Build(LR"(<Window><Font name="Courier New" size="30" default="true"/><Control/></Window>)"), nullptr);
-  EXPECT_EQ(window_.Manager().GetDefaultFontInfo()->faceName, before);
-  EXPECT_EQ(window_.Manager().GetFontInfo(-1)->faceName, before);
 }
 
 TEST_F(Builder, ElementNamesAreExactWhileResourceAndStructureNamesIgnoreCase) {
@@ -171,30 +167,22 @@ TEST_F(Builder, SkinAndIncludesFromProgramResources) {
   EXPECT_EQ(CSkinBuilder().Create(MAKEINTRESOURCEW(299), L"SKIN", nullptr, &window_.Manager()), nullptr);
 }
 
+// The archive as a file in the resource folder, and where it lies in memory (as the installer hands over
+// its skin resource): then no folder is read, so bytes that are no archive build nothing.
 TEST_F(Builder, SkinFileFromTheSkinArchive) {
-  // The archive as a file in the resource folder, and where it lies in memory (as the installer hands over
-  // its skin resource): then no folder is read, so bytes that are no archive build nothing.
   const std::string archive = ReadFileBytes(VeneerTest::FixturePath(L"skin.zip"));
   const std::string notAnArchive = "PK\x05\x06 is no directory";
-  const std::function<void()> sources[] = {
-      [] {
-        CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
-        CPaintManagerUI::SetResourceZip(L"skin.zip");
-      },
-      [&archive] { CPaintManagerUI::SetResourceZip(archive.data(), archive.size()); },
-      [&notAnArchive] {
-        CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
-        CPaintManagerUI::SetResourceZip(notAnArchive.data(), notAnArchive.size());
-      }};
-  for (size_t source = 0; source < std::size(sources); ++source) {
-    SCOPED_TRACE(source);
-    sources[source]();
+  VeneerTest::ResourceSettingsReset reset;
+  for (const std::string* bytes : {static_cast<const std::string*>(nullptr), &archive, &notAnArchive}) {
+    CPaintManagerUI::SetResourcePath(VeneerTest::FixturePath(L"").c_str());
+    if (bytes == nullptr)
+      CPaintManagerUI::SetResourceZip(L"skin.zip");
+    else
+      CPaintManagerUI::SetResourceZip(bytes->data(), bytes->size());
     TestWindow window(100, 100);
     CSkinBuilder builder;
     CControlUI* root = builder.Create(L"main.xml", nullptr, nullptr, &window.Manager());
-    CPaintManagerUI::SetResourceZip(L"");
-    CPaintManagerUI::SetResourcePath(L"");
-    if (source == 2) {
+    if (bytes == &notAnArchive) {
       EXPECT_EQ(root, nullptr);
       EXPECT_EQ(std::wstring(builder.GetLastErrorMessage()), L"Error opening zip file");
       continue;
@@ -216,29 +204,10 @@ TEST_F(Builder, LoadFailuresReturnNothingAndKeepTheMessage) {
   EXPECT_EQ(Build(L"<Window><!-- nothing --></Window>"), nullptr);
 }
 
-TEST_F(Builder, ChildrenOfANonContainerStopThatLevel) {
-  CControlUI* root = Build(
-      LR"(<Window><VerticalLayout><Label name="l"><Button/></Label><Button name="after"/>
-    </VerticalLayout></Window>)");
-  ASSERT_NE(root, nullptr);
-  CContainerUI* layout = AsContainer(root);
-  ASSERT_EQ(layout->GetCount(), 2);
-  EXPECT_EQ(layout->GetItemAt(0)->GetName(), L"l");
-  EXPECT_EQ(layout->GetItemAt(1)->GetName(), L"after");
-}
-
-// Only the first top-level control is handed out; without a parent nothing would own the others.
-TEST_F(Builder, SecondTopLevelControlIsDestroyedNotLost) {
-  ProbeCallback probe(&window_.Manager());
-  CControlUI* root = Build(LR"(<Window><Label name="first"/><Probe/></Window>)", &probe);
-  ASSERT_NE(root, nullptr);
-  EXPECT_EQ(root->GetName(), L"first");
-  EXPECT_EQ(probe.destroyed, 1);
-}
-
-// Controls that the builder destroys itself were named while attached for their attributes: a second
-// top-level control, included controls without a parent, a container that a non-container refused. Their
-// names, and those of everything below them, go with them.
+// Only the first top-level control is handed out; without a parent nothing would own the others. Controls
+// that the builder destroys itself were named while attached for their attributes: a second top-level
+// control, included controls without a parent, a container that a non-container refused (the level goes on
+// after it). They are destroyed, not lost, and their names, and those of everything below them, go with them.
 TEST_F(Builder, ControlsTheBuilderDestroysLeaveNoNames) {
   TempFolder skins(L"veneer-skins");
   std::ofstream(skins.Path() / L"row.xml")
@@ -248,19 +217,23 @@ TEST_F(Builder, ControlsTheBuilderDestroysLeaveNoNames) {
     const wchar_t* markup;
     std::vector<const wchar_t*> gone;
   } cases[] = {
-      {LR"(<Window><Label name="first"/><VerticalLayout name="second"><Label name="second_child"/></VerticalLayout>
-           </Window>)",
+      {LR"(<Window><Label name="first"/><VerticalLayout name="second"><Label name="second_child"/><Probe/>
+           </VerticalLayout></Window>)",
        {L"second", L"second_child"}},
       {LR"(<Window><Label name="first"/><Include source="row.xml"/></Window>)", {L"included", L"included_child"}},
       {LR"(<Window><VerticalLayout name="first"><Label><HorizontalLayout><Label name="refused_child"/>
-           </HorizontalLayout></Label></VerticalLayout></Window>)",
+           </HorizontalLayout></Label><Button name="after"/></VerticalLayout></Window>)",
        {L"refused_child"}}};
+  ProbeCallback probe(&window_.Manager());
   for (const auto& c : cases) {
-    CControlUI* root = Build(c.markup);
+    CControlUI* root = Build(c.markup, &probe);
     ASSERT_NE(root, nullptr) << error_;
     EXPECT_EQ(window_.Manager().FindControl(L"first"), root);
     for (const wchar_t* name : c.gone) EXPECT_EQ(window_.Manager().FindControl(name), nullptr) << name;
   }
+  EXPECT_EQ(probe.destroyed, 1);
+  ASSERT_NE(window_.Manager().FindControl(L"after"), nullptr);
+  EXPECT_EQ(window_.Manager().FindControl(L"after")->GetParent(), window_.Manager().FindControl(L"first"));
   CPaintManagerUI::SetResourcePath(L"");
 }
 
@@ -324,18 +297,17 @@ TEST_F(Builder, ControlsBuiltIntoALiveParentStayAttached) {
 
 TEST(ControlFactory, RegistersEveryNameAndTheSixAliases) {
   CControlFactory* factory = CControlFactory::GetInstance();
-  EXPECT_EQ(factory, CControlFactory::GetInstance());
   EXPECT_EQ(factory->Count(), 48u + 6u);
-  for (const wchar_t* name : {L"CListUI", L"CFadeButtonUI", L"CPageControlUI", L"CBoxUI", L"CTileBoxUI"})
-    EXPECT_TRUE(factory->IsRegistered(name)) << name;
   EXPECT_FALSE(factory->IsRegistered(L"CButtonui"));
-  std::unique_ptr<CControlUI> hbox(factory->CreateControl(L"CHBoxUI"));
-  ASSERT_NE(hbox, nullptr);
-  EXPECT_STREQ(hbox->GetClass(), L"HorizontalLayoutUI");
-  std::unique_ptr<CControlUI> box(factory->CreateControl(L"CBoxUI"));
-  EXPECT_STREQ(box->GetClass(), L"ContainerUI");
-  std::unique_ptr<CControlUI> edit(factory->CreateControl(L"CRichEditUI"));
-  EXPECT_STREQ(edit->GetClass(), L"RichEditUI");
+  const std::pair<const wchar_t*, const wchar_t*> created[] = {
+      {L"CHBoxUI", L"HorizontalLayoutUI"}, {L"CBoxUI", L"ContainerUI"}, {L"CRichEditUI", L"RichEditUI"}};
+  for (const auto& [name, className] : created) {
+    std::unique_ptr<CControlUI> control(factory->CreateControl(name));
+    ASSERT_NE(control, nullptr) << testing::PrintToString(std::wstring(name));
+    EXPECT_STREQ(control->GetClass(), className);
+  }
+  // Registered names without a control of their own create nothing, nor do markup names.
+  EXPECT_TRUE(factory->IsRegistered(L"CListUI"));
   EXPECT_EQ(factory->CreateControl(L"CListUI"), nullptr);
   EXPECT_EQ(factory->CreateControl(L"Button"), nullptr);
 }

@@ -63,6 +63,15 @@ void TestWindow::Pump() {
   }
 }
 
+void TestWindow::ShowAndPaint() {
+  ::ShowWindow(window_, SW_SHOWNA);
+  for (int round = 0; round < 3; ++round) {
+    ::InvalidateRect(window_, nullptr, FALSE);
+    ::UpdateWindow(window_);
+    Pump();
+  }
+}
+
 Surface::Surface(int width, int height, uint32_t fill) : width_(width) {
   dc_.Reset(::CreateCompatibleDC(nullptr));
   bitmap_.Reset(Veneer::CRenderEngine::CreateDib32(nullptr, width, height, &bits_));

@@ -42,6 +42,8 @@ class TestWindow {
   void Mouse(UINT message, int x, int y, WPARAM keys = 0);
   // Delivers everything posted to the window so far.
   void Pump();
+  // Shows the window without activating it and paints it over a few rounds, as layered windows need.
+  void ShowAndPaint();
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

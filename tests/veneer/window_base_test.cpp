@@ -93,13 +93,18 @@ void CALLBACK QuitOnTimer(HWND window, UINT, UINT_PTR id, DWORD) {
 
 // --- Modal loop ---------------------------------------------------------------------------------------
 
-TEST(WindowBaseModal, ReturnsTheCodeOfCloseAndZeroAfterADestroy) {
+TEST(WindowBaseModal, ReturnsTheCodeOfCloseOneForTheCloseButtonAndZeroAfterADestroy) {
   SkinWindow closed(kSkin);
   ASSERT_NE(closed.Open(100, 100), nullptr);
   closed.Close(5);
   EXPECT_EQ(closed.ShowModal(), 5u);
   EXPECT_FALSE(::IsWindow(closed.GetHWND()));
   EXPECT_EQ(closed.GetHWND(), nullptr);
+
+  SkinWindow closeButton(kSkin);
+  closeButton.Open(100, 100);
+  closeButton.GetPaintManager().SendNotify(closeButton.GetPaintManager().FindControl(L"closebtn"), L"click");
+  EXPECT_EQ(closeButton.ShowModal(), 1u);
 
   SkinWindow destroyed(kSkin);
   HWND window = destroyed.Open(100, 100);
@@ -123,13 +128,6 @@ TEST(WindowBaseModal, OwnerIsDisabledMeanwhileAndQuitIsPassedOn) {
   ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
   EXPECT_EQ(msg.wParam, 7u);
   EXPECT_TRUE(::IsWindow(modal.GetHWND()));
-}
-
-TEST(WindowBaseModal, CloseButtonClosesWithCodeOne) {
-  SkinWindow window(kSkin);
-  window.Open(100, 100);
-  window.GetPaintManager().SendNotify(window.GetPaintManager().FindControl(L"closebtn"), L"click");
-  EXPECT_EQ(window.ShowModal(), 1u);
 }
 
 namespace {
@@ -188,45 +186,37 @@ TEST(WindowBasePlacement, CenterWindowCentresAndClampsToTheWorkArea) {
   EXPECT_EQ(huge.Bounds().top, work.top);
 }
 
-TEST(WindowBasePlacement, RoundCornersShapeTheWindow) {
-  SkinWindow window(kSkin);
-  window.Open(100, 100);
-  window.ShowWindow(true, false);
+// The caption is wherever labels, plain controls and layouts are, never over a button; the maximise button
+// and resize borders exist only where the skin asks for them.
+TEST(WindowBaseHitTest, CaptionMaximiseButtonAndResizeBorders) {
+  SkinWindow rounded(kSkin);
+  rounded.Open(100, 100);
+  rounded.ShowWindow(true, false);
+  ::UpdateWindow(rounded.GetHWND());
   UniqueHrgn region(::CreateRectRgn(0, 0, 0, 0));
-  ASSERT_NE(::GetWindowRgn(window.GetHWND(), region.Get()), ERROR);
+  ASSERT_NE(::GetWindowRgn(rounded.GetHWND(), region.Get()), ERROR);
   EXPECT_FALSE(::PtInRegion(region.Get(), 0, 0));
   EXPECT_TRUE(::PtInRegion(region.Get(), 150, 100));
   EXPECT_TRUE(::PtInRegion(region.Get(), 299, 100));
-}
 
-TEST(WindowBaseHitTest, CaptionOnlyOverLabelsPlainControlsAndLayouts) {
-  SkinWindow window(kSkin);
-  window.Open(100, 100);
-  window.ShowWindow(true, false);
-  ::UpdateWindow(window.GetHWND());
-  EXPECT_EQ(window.HitTest(20, 10), HTCAPTION);    // the title label
-  EXPECT_EQ(window.HitTest(150, 10), HTCAPTION);   // the stretching Control
-  EXPECT_EQ(window.HitTest(150, 120), HTCAPTION);  // the background layout
-  EXPECT_EQ(window.HitTest(255, 10), HTCLIENT);    // a button
-  // No "maxbtn" in this skin: never the maximise button; no resize borders either.
-  EXPECT_EQ(window.HitTest(0, 0), HTCAPTION);
-  EXPECT_EQ(window.HitTest(299, 199), HTCAPTION);
-}
-
-TEST(WindowBaseHitTest, MaximiseButtonAndResizeBorders) {
-  SkinWindow window(
+  SkinWindow sized(
       LR"(<Window size="300,200" caption="0,0,0,30" sizebox="4,4,4,4" maxinfo="640,480">
     <HorizontalLayout><Control/><Button name="maxbtn" width="30" height="30"/></HorizontalLayout></Window>)");
-  window.Open(100, 100);
-  window.ShowWindow(true, false);
-  ::UpdateWindow(window.GetHWND());
-  EXPECT_EQ(window.HitTest(280, 15), HTMAXBUTTON);
-  EXPECT_EQ(window.HitTest(1, 1), HTTOPLEFT);
-  EXPECT_EQ(window.HitTest(150, 198), HTBOTTOM);
-  EXPECT_EQ(window.HitTest(2, 100), HTLEFT);
-  EXPECT_EQ(window.HitTest(150, 100), HTCLIENT);  // below the caption rectangle
+  sized.Open(100, 100);
+  sized.ShowWindow(true, false);
+  ::UpdateWindow(sized.GetHWND());
+  const struct {
+    SkinWindow* window;
+    int x, y;
+    LRESULT hit;
+  } cases[] = {{&rounded, 20, 10, HTCAPTION},  {&rounded, 150, 10, HTCAPTION}, {&rounded, 150, 120, HTCAPTION},
+               {&rounded, 255, 10, HTCLIENT},  {&rounded, 0, 0, HTCAPTION},    {&rounded, 299, 199, HTCAPTION},
+               {&sized, 280, 15, HTMAXBUTTON}, {&sized, 1, 1, HTTOPLEFT},      {&sized, 150, 198, HTBOTTOM},
+               {&sized, 2, 100, HTLEFT},       {&sized, 150, 100, HTCLIENT}};
+  for (const auto& c : cases)
+    EXPECT_EQ(c.window->HitTest(c.x, c.y), c.hit) << (c.window == &sized ? "sized " : "") << c.x << "," << c.y;
   MINMAXINFO info{};
-  ::SendMessageW(window.GetHWND(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+  ::SendMessageW(sized.GetHWND(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
   EXPECT_EQ(info.ptMaxTrackSize.x, 640);
   EXPECT_EQ(info.ptMaxTrackSize.y, 480);
 }
@@ -307,7 +297,7 @@ TEST(WindowBaseLifecycle, ASkinThatBuildsNothingEndsTheProcessWithCodeOne) {
 
 // --- Real input ---------------------------------------------------------------------------------------
 
-TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAndAButtonPressClicksInstead) {
+TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAButtonPressClicksInsteadAndAltF4Closes) {
   SkinWindow window(LayeredSkin());
   window.Open(200, 200);
   ASSERT_TRUE(window.GetPaintManager().IsLayered());
@@ -336,6 +326,15 @@ TEST(WindowBaseInput, CaptionDragMovesALayeredWindowAndAButtonPressClicksInstead
   }));
   EXPECT_EQ(window.Bounds().left, after.left);
   EXPECT_EQ(window.clicks, std::vector<std::wstring>{L"action"});
+
+  HWND handle = window.GetHWND();
+  const POINT background = window.Screen(150, 150);
+  ASSERT_TRUE(RunWhilePumping([background] {
+    MouseTo(background.x, background.y);
+    PressKeys({VK_MENU, VK_F4});
+    Settle(200);
+  }));
+  EXPECT_FALSE(::IsWindow(handle));
 }
 
 TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClickAndHoverFollowsTheMouse) {
@@ -377,22 +376,4 @@ TEST(WindowBaseInput, ReleasedOutsideNoClickMovedBackInsideClickAndHoverFollowsT
   EXPECT_EQ(hovered & kButtonHot, kButtonHot);
   EXPECT_EQ(action->GetButtonState() & kButtonHot, 0u);
   EXPECT_EQ(window.GetPaintManager().GetHover(), nullptr);
-}
-
-TEST(WindowBaseInput, AltF4ClosesTheWindow) {
-  SkinWindow window(LayeredSkin());
-  HWND handle = window.Open(200, 200);
-  BringToFront(handle);
-  ASSERT_TRUE(RunWhilePumping([handle] {
-    // A click on the background activates the window as a user's would.
-    RECT rc{};
-    ::GetWindowRect(handle, &rc);
-    MouseTo(rc.left + 150, rc.top + 150);
-    KeyDown(VK_MENU);
-    KeyDown(VK_F4);
-    KeyUp(VK_F4);
-    KeyUp(VK_MENU);
-    Settle(200);
-  }));
-  EXPECT_FALSE(::IsWindow(handle));
 }

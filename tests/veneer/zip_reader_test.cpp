@@ -25,26 +25,24 @@ std::string Unzip(HZIP zip, const wchar_t* name, unsigned* result = nullptr) {
   return code == kZipOk ? bytes : "<error>";
 }
 
+class ZipReader : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_NE(zip, nullptr); }
+  HZIP zip = OpenZip(VeneerTest::FixturePath(L"skin.zip").c_str(), "");
+  ZipCloser closer{zip};
+};
+
 }  // namespace
 
-TEST(ZipReader, ReadsDeflatedStoredAndNestedEntries) {
-  HZIP zip = OpenZip(VeneerTest::FixturePath(L"skin.zip").c_str(), "");
-  ASSERT_NE(zip, nullptr);
-  ZipCloser closer{zip};
+TEST_F(ZipReader, ReadsDeflatedStoredAndNestedEntries) {
   EXPECT_EQ(GetZipItemCount(zip), 5);
   EXPECT_EQ(Unzip(zip, L"Stored.TXT"), "stored bytes");
-  const std::string markup = Unzip(zip, L"main.xml");
-  EXPECT_EQ(markup.rfind("<?xml", 0), 0u);
-  const std::string big = Unzip(zip, L"deep/er/big.txt");
-  EXPECT_EQ(big.size(), 600000u);
-  const std::string logo = Unzip(zip, L"img/logo.png");
-  EXPECT_EQ(logo.substr(1, 3), "PNG");
+  EXPECT_EQ(Unzip(zip, L"main.xml").rfind("<?xml", 0), 0u);
+  EXPECT_EQ(Unzip(zip, L"deep/er/big.txt").size(), 600000u);
+  EXPECT_EQ(Unzip(zip, L"img/logo.png").substr(1, 3), "PNG");
 }
 
-TEST(ZipReader, NamesIgnoreCaseAndBackslashes) {
-  HZIP zip = OpenZip(VeneerTest::FixturePath(L"skin.zip").c_str(), "");
-  ASSERT_NE(zip, nullptr);
-  ZipCloser closer{zip};
+TEST_F(ZipReader, NamesIgnoreCaseAndBackslashes) {
   ZipEntryInfo info;
   EXPECT_EQ(FindZipItem(zip, L"IMG\\Logo.PNG", true, &info), kZipOk);
   EXPECT_EQ(info.name, L"img/logo.png");
@@ -53,10 +51,7 @@ TEST(ZipReader, NamesIgnoreCaseAndBackslashes) {
   EXPECT_EQ(FindZipItem(zip, L"img/logo", true, &info), kZipNotFound);
 }
 
-TEST(ZipReader, ShortBufferReportsMoreData) {
-  HZIP zip = OpenZip(VeneerTest::FixturePath(L"skin.zip").c_str(), "");
-  ASSERT_NE(zip, nullptr);
-  ZipCloser closer{zip};
+TEST_F(ZipReader, ShortBufferReportsMoreData) {
   ZipEntryInfo info;
   ASSERT_EQ(FindZipItem(zip, L"deep/er/big.txt", true, &info), kZipOk);
   std::vector<char> part(1000);
@@ -67,7 +62,7 @@ TEST(ZipReader, ShortBufferReportsMoreData) {
   EXPECT_EQ(UnzipItem(zip, 99, part.data(), 3), kZipArgs);
 }
 
-TEST(ZipReader, DamagedDirectoriesDoNotOpen) {
+TEST(DamagedZip, DirectoriesDoNotOpen) {
   for (const wchar_t* name : {L"directory_offset_past_end.zip", L"directory_name_too_long.zip", L"truncated_half.zip",
                               L"not_an_image.png", L"no_such_archive.zip"}) {
     EXPECT_EQ(OpenZip(VeneerTest::FixturePath(name).c_str(), ""), nullptr)
@@ -77,7 +72,7 @@ TEST(ZipReader, DamagedDirectoriesDoNotOpen) {
   EXPECT_EQ(OpenZipFromMemory(junk, sizeof(junk), ""), nullptr);
 }
 
-TEST(ZipReader, DamagedEntriesFailCleanly) {
+TEST(DamagedZip, EntriesFailCleanly) {
   struct Case {
     const wchar_t* archive;
     const wchar_t* entry;
