@@ -12,6 +12,11 @@ cleanup() {
   wineserver -k 2>/dev/null
   # The 32-bit lane's fixture stops its own wineserver; a run cut short leaves it to this.
   [ -d "$build/wineprefix32" ] && WINEPREFIX="$build/wineprefix32" wineserver -k 2>/dev/null
+  if [ -f "$build/wineprefix32.display" ]; then
+    read -r _ lane_xvfb_pid <"$build/wineprefix32.display"
+    kill "$lane_xvfb_pid" 2>/dev/null
+    rm -f "$build/wineprefix32.display"
+  fi
   [ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
 }
 trap cleanup EXIT
@@ -21,7 +26,7 @@ trap cleanup EXIT
 bash "$here/fuzz.sh" replay
 replay_status=$?
 
-start_virtual_display
+start_virtual_display || exit 1
 
 wine_prefix_ensure || exit 1
 # A server still running (the prefix's set-up, a run that was cut short) refuses to become persistent (-p
