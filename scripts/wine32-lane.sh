@@ -16,12 +16,15 @@ source "$here/wine-env.sh" "$prefix" win32
 
 case $command in
   start)
-    wine_prefix_ensure
+    # The display first: every Wine process of the lane, the prefix's set-up included, opens its windows there.
     start_virtual_display
     echo "$DISPLAY $xvfb_pid" >"$prefix.display"
+    wine_prefix_ensure
     # A running server does not become persistent (-p ends with status 2): the one the set-up started ends
-    # first. Persistence only saves each case the server's start, so a server started meanwhile is no error.
+    # first, and one that a run cut short left behind is ended, with its processes on that run's display.
+    # Persistence only saves each case the server's start, so a server started meanwhile is no error.
     # The server leaves the standard handles at once; CTest would otherwise wait for it to end.
+    wineserver -k 2>/dev/null || true
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1 || true
     "$here/wine-run.sh" "$prefix" "$trust_tool" add "Z:$(realpath "$4" | tr / '\\')"
