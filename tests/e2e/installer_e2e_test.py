@@ -58,7 +58,10 @@ class InstallerEndToEnd(unittest.TestCase):
         cls.test_build = cls.build / "tests" / "e2e" / "QuillonSetup.exe"
         cls.product = cls.root / "bin" / "QuillonSetup.exe"
         cls.demo_tree = cls.build / "demo-tree"
-        cls.shots = cls.root / "bin" / "screenshots"
+        # The lanes run side by side: each stages its installers and saves its pictures in folders of its own.
+        lane = "32" if ARGS.arch == "win32" else ""
+        cls.shots = cls.root / "bin" / f"screenshots{lane}"
+        cls.stage_root = cls.build / "tests" / f"e2e-stage{lane}"
 
     def setUp(self):
         d, s = self.d, self.session
@@ -79,7 +82,7 @@ class InstallerEndToEnd(unittest.TestCase):
         # would count as the user's and be refused.
         for folder in ("C:\\E2E", s.program_files + "\\vexor"):
             shutil.rmtree(s.unix_path(folder), ignore_errors=True)
-        self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
+        self.stage_dir = self.stage_root / self._testMethodName
         self.log = d.LogReader(s.log_file())
         self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server", s.machine_guid())
         self.processes = []
