@@ -22,8 +22,7 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
   exit $?
 fi
 
-start_virtual_display
-for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+start_virtual_display || exit 1
 wineserver -p
 # The driver needs no module beyond the standard library; the system interpreter is the one Debian's
 # packages set up.

@@ -57,17 +57,19 @@ wine_prefix_ensure() {
 }
 
 # Starts an Xvfb display for the programs that open windows and exports DISPLAY; the caller stops it
-# with: kill "$xvfb_pid".
+# with: kill "$xvfb_pid". The server picks a free display number itself and reports it once it accepts
+# connections (-displayfd): choosing a number here could race another run's server for it, and a program
+# started before the server listens finds no display.
 start_virtual_display() {
-  local display=99
-  while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
-  Xvfb ":$display" -screen 0 1920x1080x24 -noreset -nolisten tcp >/dev/null 2>&1 &
+  local ready display=
+  exec {ready}< <(exec Xvfb -displayfd 3 -screen 0 1920x1080x24 -noreset -nolisten tcp 3>&1 </dev/null >/dev/null 2>&1)
   xvfb_pid=$!
+  read -r -t 60 -u "$ready" display || true
+  exec {ready}<&-
+  if [ -z "$display" ]; then
+    echo "error: Xvfb did not start" >&2
+    kill "$xvfb_pid" 2>/dev/null
+    return 1
+  fi
   export DISPLAY=":$display"
-  # A program started before the server listens finds no display: wait for its socket (up to 10 s).
-  local tries=0
-  while [ ! -S "/tmp/.X11-unix/X$display" ] && [ $tries -lt 100 ] && kill -0 "$xvfb_pid" 2>/dev/null; do
-    sleep 0.1
-    tries=$((tries + 1))
-  done
 }

@@ -115,6 +115,7 @@ class Session:
                         "wine-env", str(self.root / "scripts" / "wine-env.sh"), str(self.prefix), arch],
                        env=self.env, check=True)
         self._temp = None
+        self._machine_guid = None
 
     # --- Running Windows programs -----------------------------------------------------------------
 
@@ -210,6 +211,19 @@ class Session:
             return None
         return dict(line.split("=", 1) for line in text.splitlines() if "=" in line)
 
+    def machine_guid(self):
+        """The prefix's MachineGuid, which the installer reports as its device_id."""
+        if self._machine_guid is None:
+            # The installer reads the 64-bit view; the 32-bit one has no MachineGuid.
+            view = ["/reg:64"] if self.arch == "win64" else []
+            code, text = self.wine("reg", "query", r"HKLM\Software\Microsoft\Cryptography", "/v", "MachineGuid",
+                                   *view)
+            found = re.search(r"MachineGuid\s+REG_SZ\s+(\S+)", text)
+            if code != 0 or not found:
+                raise DriverError(f"{self.prefix} has no MachineGuid: {text}")
+            self._machine_guid = found.group(1)
+        return self._machine_guid
+
     def reg_delete(self, key):
         self.wine("reg", "delete", key, "/f")
 
@@ -244,6 +258,17 @@ class Session:
     def type_text(self, text):
         self.xdotool("type", "--delay", "40", text)
         time.sleep(0.2)
+
+    def type_into_customise_view(self, window, folder):
+        """Opens the customise view from the welcome view (window) and types folder into its field, in place
+        of what the field proposed; returns the window, taller by the customise view."""
+        self.click(window, "extend_btn")
+        expanded = self.wait_for(lambda: (lambda w: w if w.height > window.height else None)(self.window()),
+                                 "the customise view", timeout=20)
+        self.click(expanded, "path_input")
+        self.key("ctrl+a")
+        self.type_text(folder)
+        return expanded
 
     def accessible_tree(self, cls=MAIN_CLASS):
         """What a screen reader sees of the window: a list of dicts (id, name, role, state as a set, value,
@@ -356,10 +381,12 @@ class LogReader:
 
 
 class TelemetryReader:
-    """Requests received by the local HTTPS test server (tests/telemetry/https_test_server.py)."""
+    """Requests received by the local HTTPS test server (tests/telemetry/https_test_server.py) whose events
+    carry device_id: the server is shared with programs of other prefixes, whose MachineGuids differ."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, device_id):
         self.file = Path(folder) / "requests.jsonl"
+        self.device_id = device_id
         self.start = self.file.stat().st_size if self.file.exists() else 0
 
     def events(self):
@@ -372,11 +399,9 @@ class TelemetryReader:
         for line in lines:
             request = json.loads(line)
             body = json.loads(bytes.fromhex(request["body_hex"]).decode("utf-8"))
-            events.append(body["data"])
+            if body["data"].get("device_id") == self.device_id:
+                events.append(body["data"])
         return events
-
-    def names(self):
-        return [event["event_name"] for event in self.events()]
 
 
 def click_through(session, staged, folder, shots=None, suffix="", log=None, timeout=120):
@@ -391,12 +416,7 @@ def click_through(session, staged, folder, shots=None, suffix="", log=None, time
     if shots:
         session.screenshot(window, shots / f"1_welcome{suffix}.png")
 
-    session.click(window, "extend_btn")
-    expanded = session.wait_for(lambda: (lambda w: w if w.height > window.height else None)(session.window()),
-                                "the customise view", timeout=20)
-    session.click(expanded, "path_input")
-    session.key("ctrl+a")
-    session.type_text(folder)
+    expanded = session.type_into_customise_view(window, folder)
     session.move_mouse_away()
     if shots:
         session.screenshot(expanded, shots / f"2_customise{suffix}.png")

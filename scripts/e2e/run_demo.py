@@ -68,12 +68,7 @@ def run_boxes(session, root, dpi, shots):
     session.click(box, "msg_cancel_btn", driver.MSGBOX_POINTS, 380)
     session.wait_window("gone", driver.MSGBOX_CLASS, timeout=20)
 
-    session.click(window, "extend_btn")
-    expanded = session.wait_for(lambda: (lambda w: w if w.height > window.height else None)(session.window()),
-                                "the customise view", timeout=20)
-    session.click(expanded, "path_input")
-    session.key("ctrl+a")
-    session.type_text(USERS_FOLDER)
+    expanded = session.type_into_customise_view(window, USERS_FOLDER)
     session.click(expanded, "install_btn")
     box = session.wait_window("visible", driver.MSGBOX_CLASS, timeout=20)
     session.move_mouse_away()

@@ -50,11 +50,18 @@ class InstallerEndToEnd(unittest.TestCase):
         cls.d = load_driver(ARGS.root)
         cls.root = Path(ARGS.root).resolve()
         cls.build = Path(ARGS.build).resolve()
-        cls.session = cls.d.Session(cls.root, cls.build, arch=ARGS.arch)
+        # The 32-bit lane runs on an X display of its own, started by its fixture (scripts/wine32-lane.sh).
+        display = None
+        if ARGS.arch == "win32":
+            display = (cls.build / "wineprefix32.display").read_text().split()[0]
+        cls.session = cls.d.Session(cls.root, cls.build, display=display, arch=ARGS.arch)
         cls.test_build = cls.build / "tests" / "e2e" / "QuillonSetup.exe"
         cls.product = cls.root / "bin" / "QuillonSetup.exe"
         cls.demo_tree = cls.build / "demo-tree"
-        cls.shots = cls.root / "bin" / "screenshots"
+        # The lanes run side by side: each stages its installers and saves its pictures in folders of its own.
+        lane = "32" if ARGS.arch == "win32" else ""
+        cls.shots = cls.root / "bin" / f"screenshots{lane}"
+        cls.stage_root = cls.build / "tests" / f"e2e-stage{lane}"
 
     def setUp(self):
         d, s = self.d, self.session
@@ -75,9 +82,9 @@ class InstallerEndToEnd(unittest.TestCase):
         # would count as the user's and be refused.
         for folder in ("C:\\E2E", s.program_files + "\\vexor"):
             shutil.rmtree(s.unix_path(folder), ignore_errors=True)
-        self.stage_dir = self.build / "tests" / "e2e-stage" / self._testMethodName
+        self.stage_dir = self.stage_root / self._testMethodName
         self.log = d.LogReader(s.log_file())
-        self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server")
+        self.telemetry = d.TelemetryReader(self.build / "tests" / "telemetry_server", s.machine_guid())
         self.processes = []
 
     def tearDown(self):
@@ -174,28 +181,13 @@ class InstallerEndToEnd(unittest.TestCase):
         for suffix in ("_tmp_installing", "_old_backup"):
             self.assertFalse(Path(str(root) + suffix).exists(), suffix)
 
-    def type_folder(self, window, folder):
-        """Opens the customise view and types folder into the field; returns the taller window."""
-        s = self.session
-        s.click(window, "extend_btn")
-        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
-        s.click(expanded, "path_input")
-        s.key("ctrl+a")
-        s.type_text(folder)
-        return expanded
-
     def install_until_gate(self, folder):
         """Starts the gated installer, types folder into the customise view and installs; returns the staged
         installer and its process once the worker waits at its permissions step."""
         d, s = self.d, self.session
         staged = self.stage(gate=True)
         process = self.start(staged)
-        window = s.wait_window("visible")
-        s.click(window, "extend_btn")
-        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
-        s.click(expanded, "path_input")
-        s.key("ctrl+a")
-        s.type_text(folder)
+        expanded = s.type_into_customise_view(s.wait_window("visible"), folder)
         s.click(expanded, "install_btn")
         s.wait_for(lambda: d.gate_reached(staged), "the worker's permissions step")
         return staged, process
@@ -338,11 +330,7 @@ class InstallerEndToEnd(unittest.TestCase):
         self.assertNotIn("install_click", self.log.text())
 
         s.click(window, "agree_checkbox")
-        s.click(window, "extend_btn")
-        expanded = s.wait_for(lambda: (lambda w: w if w.height == 467 else None)(s.window()), "customise view")
-        s.click(expanded, "path_input")
-        s.key("ctrl+a")
-        s.type_text(r"vexor\Quillon")
+        expanded = s.type_into_customise_view(window, r"vexor\Quillon")
         s.click(expanded, "extend_btn")  # back to the welcome view, where the install button is
         s.wait_for(lambda: s.window().height == 400, "welcome view")
         s.click(window, "install_btn")
@@ -363,7 +351,7 @@ class InstallerEndToEnd(unittest.TestCase):
         d, s = self.d, self.session
         self.make_users_folder()
         process = self.start(self.stage())
-        expanded = self.type_folder(s.wait_window("visible"), USERS_FOLDER)
+        expanded = s.type_into_customise_view(s.wait_window("visible"), USERS_FOLDER)
         s.click(expanded, "install_btn")
         box = s.wait_window("visible", d.MSGBOX_CLASS, timeout=20)
         self.assertFalse(s.window(d.MAIN_CLASS).enabled, "the main window is disabled under the notice")
@@ -401,7 +389,7 @@ class InstallerEndToEnd(unittest.TestCase):
         for link in LINKS:
             s.unix_path(link).unlink(missing_ok=True)
         process = self.start(self.stage(damaged=True))
-        expanded = self.type_folder(s.wait_window("visible"), r"C:\E2E\vexor\Quillon")
+        expanded = s.type_into_customise_view(s.wait_window("visible"), r"C:\E2E\vexor\Quillon")
         s.click(expanded, "install_btn")
         self.log.wait_for("安装结果 :-1", timeout=120)
         window = s.window()
