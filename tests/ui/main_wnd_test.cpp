@@ -367,7 +367,7 @@ TEST_F(MainWindowTest, TheFailureViewNamesTheCauseAndTheProcessEndsWithItsCode) 
     int exitCode;
   };
   auto failure = [](FailureCause cause, uint64_t required, uint64_t available, uint32_t systemError) {
-    return new InstallFailure{cause, systemError, required, available};
+    return new InstallFailure{cause, systemError, required, available, {}};
   };
   const Case cases[] = {
       {1, failure(FailureCause::kNotEnoughSpace, 157286401, 21495808, 112), L"需要 150.1 MB，可用 20.5 MB", 2},
