@@ -31,10 +31,8 @@ bool IsNotFound(DWORD error) {
     case ERROR_BAD_PATHNAME:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-      return true;
-    default:
-      return false;
+    case ERROR_FILENAME_EXCED_RANGE: return true;
+    default: return false;
   }
 }
 

@@ -123,11 +123,12 @@ int wmain(int argc, wchar_t** argv) {
 
   PROCESS_MEMORY_COUNTERS memory{};
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
-  std::printf("payload: %u bytes, %d entries; worker_s: median of 3 first installations, from the thread's start\n"
-              "to its result message; steps run one by one afterwards (step_check_s is the checks before\n"
-              "anything is touched, the entry total and unpacked size read from the payload's index;\n"
-              "step_swap_s includes waiting for icacls):\n",
-              size, entries);
+  std::printf(
+      "payload: %u bytes, %d entries; worker_s: median of 3 first installations, from the thread's start\n"
+      "to its result message; steps run one by one afterwards (step_check_s is the checks before\n"
+      "anything is touched, the entry total and unpacked size read from the payload's index;\n"
+      "step_swap_s includes waiting for icacls):\n",
+      size, entries);
   std::printf("native_s=%.3f\nworker_s=%.3f\n", nativeSeconds, worker);
   std::printf("worker_vs_native_ratio=%.2f\n", worker / nativeSeconds);
   std::printf("step_check_s=%.3f\nstep_kill_s=%.3f\n", check, kill);

@@ -295,8 +295,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
       UsersEntries users;
       std::error_code error;
       const std::wstring& previous = paths.installPath;
-      if (!FindUsersEntries(previous, users, error) ||
-          !CarryUsersEntries(previous, users, paths.tempDir, error)) {
+      if (!FindUsersEntries(previous, users, error) || !CarryUsersEntries(previous, users, paths.tempDir, error)) {
         report.SetFromError("保留用户文件", error, previous);
       } else if (!users.recorded && ClassifyFolder(previous, registered) == FolderState::kInstallation) {
         spdlog::info("原安装没有安装记录，不保留其中的其他文件");

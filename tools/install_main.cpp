@@ -49,8 +49,8 @@ void CountTree(const std::wstring& folder, TreeTotals& totals) {
 void PrintTree(const std::wstring& root) {
   TreeTotals totals;
   CountTree(root, totals);
-  std::printf("installed tree %s: %d files, %d folders, %llu bytes\n", Utf8(root).c_str(), totals.files,
-              totals.folders, static_cast<unsigned long long>(totals.bytes));
+  std::printf("installed tree %s: %d files, %d folders, %llu bytes\n", Utf8(root).c_str(), totals.files, totals.folders,
+              static_cast<unsigned long long>(totals.bytes));
   std::vector<FolderEntry> entries;
   std::error_code error;
   ListFolder(root, entries, error);
