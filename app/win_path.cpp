@@ -1,20 +1,19 @@
 #include "app/win_path.h"
 
+#include <algorithm>
+
 #include "app/unique_resource.h"
 
 namespace {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-// The root: a drive ("C:") or a server ("\\server"), then the separators that follow it.
+// The root: a drive ("C:"), then the separators that follow it. A server name ("\\server") is not told
+// apart from a folder name, as the C++ library's paths on this platform do not either.
+size_t RootNameLength(const std::wstring& path) { return path.size() >= 2 && path[1] == L':' ? 2 : 0; }
+
 size_t RootLength(const std::wstring& path) {
-  size_t length = 0;
-  if (path.size() >= 2 && path[1] == L':') {
-    length = 2;
-  } else if (path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2])) {
-    length = path.find_first_of(L"\\/", 2);
-    if (length == std::wstring::npos) length = path.size();
-  }
+  size_t length = RootNameLength(path);
   while (length < path.size() && IsSeparator(path[length])) ++length;
   return length;
 }
@@ -50,6 +49,8 @@ std::wstring ParentPath(const std::wstring& path) {
   size_t end = path.size();
   while (end > root && !IsSeparator(path[end - 1])) --end;
   while (end > root && IsSeparator(path[end - 1])) --end;
+  // Down to the root, the parent keeps one separator of it ("\\server" -> "\").
+  if (end == root) end = std::min(root, RootNameLength(path) + 1);
   return path.substr(0, end);
 }
 

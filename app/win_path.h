@@ -15,8 +15,8 @@
 [[nodiscard]] std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 
 // The path without its last component and the separators before it ("C:\a\b" -> "C:\a", "C:\a" -> "C:\").
-// A trailing separator ends an empty last component ("C:\a\" -> "C:\a"). A root alone ("C:\", "C:",
-// "\\server\") is its own parent; a single relative name has an empty one.
+// A trailing separator ends an empty last component ("C:\a\" -> "C:\a"). A root alone ("C:\", "C:", "\")
+// is its own parent; a single relative name has an empty one.
 [[nodiscard]] std::wstring ParentPath(const std::wstring& path);
 
 // The last component; empty when the path ends in a separator or is a root alone.
@@ -25,7 +25,7 @@
 // The path without trailing separators, never shortened into its root ("C:\a\\" -> "C:\a", "C:\" stays).
 [[nodiscard]] std::wstring WithoutTrailingSeparators(const std::wstring& path);
 
-// True when something follows the root ("C:\a", "a"); false for "", "C:", "C:\", "\\server\".
+// True when something follows the root ("C:\a", "a"); false for "", "C:", "C:\", "\".
 [[nodiscard]] bool HasRelativePart(const std::wstring& path);
 
 // Whether anything is at path. When that cannot be told (other than "not found"), returns false and sets
