@@ -8,11 +8,11 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <system_error>
 
 #include "app/system_info.h"
 #include "app/text_encoding.h"
+#include "app/win_path.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ LogGuard InitLogger(const std::wstring& exeFileName) {
     const std::string filePath = WideToAnsi(LogFilePath(exeFileName));
 
     std::error_code ignored;
-    std::filesystem::create_directories(std::filesystem::path(GetTempDirectory() + kLogFolder), ignored);
+    CreateDirectories(GetTempDirectory() + kLogFolder, ignored);
 
     spdlog::init_thread_pool(kQueueSize, 1);
     spdlog::flush_every(std::chrono::seconds(1));

@@ -3,14 +3,14 @@
 #include <windows.h>
 
 #include <cwchar>
-#include <filesystem>
 #include <vector>
 
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 
 namespace {
 
-std::filesystem::path OwnModulePath() {
+std::wstring OwnModulePath() {
   HMODULE module = nullptr;
   // The address of a function of this module identifies it; the reference count stays unchanged, so
   // nothing needs freeing.
@@ -20,14 +20,14 @@ std::filesystem::path OwnModulePath() {
   }
   wchar_t buffer[MAX_PATH] = {};
   const DWORD length = ::GetModuleFileNameW(module, buffer, MAX_PATH);
-  return std::filesystem::path(std::wstring(buffer, length));
+  return std::wstring(buffer, length);
 }
 
 }  // namespace
 
-std::wstring GetExeFileName() { return OwnModulePath().filename().wstring(); }
+std::wstring GetExeFileName() { return FileName(OwnModulePath()); }
 
-std::wstring GetExeDirectory() { return OwnModulePath().parent_path().wstring(); }
+std::wstring GetExeDirectory() { return ParentPath(OwnModulePath()); }
 
 std::wstring GetTempDirectory() {
   wchar_t shortForm[MAX_PATH] = {};

@@ -7,18 +7,21 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/win_path.h"
 #include "bench/bench_figures.h"
+#include "engine/disk_space.h"
+#include "engine/folder_ownership.h"
 #include "engine/install_engine.h"
+#include "engine/install_folder.h"
+#include "engine/install_record.h"
 #include "engine/kill_running_app.h"
-#include "engine/payload_reader.h"
 #include "engine/promote_directory.h"
-
-namespace fs = std::filesystem;
+#include "engine/users_files.h"
 
 namespace {
 
@@ -33,7 +36,7 @@ double Time(Step&& step) {
 
 void Clean(const InstallPaths& paths) {
   std::error_code ignored;
-  for (const fs::path& dir : {paths.installPath, paths.tempDir, paths.backupDir}) fs::remove_all(dir, ignored);
+  for (const std::wstring* dir : {&paths.installPath, &paths.tempDir, &paths.backupDir}) RemoveTree(*dir, ignored);
 }
 
 // Handles the worker's messages until its result; returns the number of progress messages.
@@ -90,14 +93,23 @@ int wmain(int argc, wchar_t** argv) {
   Clean(paths);
   std::error_code slot;
   bool ok = true;
-  const double kill = Time([&] { KillRunningApp({paths.installPath.wstring()}); });
-  const double count = Time([&] { ok &= CountPayloadEntries(data, size).cleanEnd; });
+  // The worker's first step: the folder text, whose folders these are, the unpacked size and the room for it.
+  const double check = Time([&] {
+    const FolderCheck folder = CheckInstallFolder(engine.installDir);
+    const FolderState state = ClassifyFolder(paths.installPath, RegisteredInstallLocation());
+    ok &= folder.problem == FolderProblem::kNone && state == FolderState::kMissing;
+    UsersEntries users;
+    ok &= PayloadUnpackedSize(data, size).has_value() && FindUsersEntries(paths.installPath, users, slot);
+    ok &= FreeSpaceFor(paths.installPath).has_value();
+  });
+  const double kill = Time([&] { KillRunningApp({paths.installPath}); });
   const double extract = Time([&] {
-    fs::create_directories(paths.tempDir, slot);
+    CreateDirectories(paths.tempDir, slot);
     ok &= engine.ExtractPayload(data, size, paths.tempDir);
   });
+  const double record = Time([&] { ok &= WriteInstallRecord(paths.tempDir, RecordTree(paths.tempDir)); });
   const double promote = Time([&] { ok &= PromoteDirectory(paths, slot, &MoveDirectory); });
-  const double icacls = Time([&] { GrantEveryoneModify(paths.installPath.wstring()); });
+  const double icacls = Time([&] { GrantEveryoneModify(paths.installPath); });
   const double registry = Time([] { engine.WriteUninstallEntry(); });
   const double links = Time([] { engine.CreateShortcuts(); });
   MSG message;
@@ -111,13 +123,16 @@ int wmain(int argc, wchar_t** argv) {
 
   PROCESS_MEMORY_COUNTERS memory{};
   ::GetProcessMemoryInfo(::GetCurrentProcess(), &memory, sizeof(memory));
-  std::printf("payload: %u bytes, %d entries; worker_s: median of 3 first installations, from the thread's start\n"
-              "to its result message; steps run one by one afterwards (step_count_s is the counting pass\n"
-              "alone, which the extraction overlaps; step_swap_s includes waiting for icacls):\n",
-              size, entries);
+  std::printf(
+      "payload: %u bytes, %d entries; worker_s: median of 3 first installations, from the thread's start\n"
+      "to its result message; steps run one by one afterwards (step_check_s is the checks before\n"
+      "anything is touched, the entry total and unpacked size read from the payload's index;\n"
+      "step_swap_s includes waiting for icacls):\n",
+      size, entries);
   std::printf("native_s=%.3f\nworker_s=%.3f\n", nativeSeconds, worker);
   std::printf("worker_vs_native_ratio=%.2f\n", worker / nativeSeconds);
-  std::printf("step_kill_s=%.3f\nstep_count_s=%.3f\nstep_extract_s=%.3f\n", kill, count, extract);
+  std::printf("step_check_s=%.3f\nstep_kill_s=%.3f\n", check, kill);
+  std::printf("step_extract_s=%.3f\nstep_record_s=%.3f\n", extract, record);
   std::printf("step_swap_s=%.3f\nstep_icacls_s=%.3f\n", promote, icacls);
   std::printf("step_registry_s=%.3f\nstep_links_s=%.3f\n", registry, links);
   std::printf("peak_working_set_mb=%.1f\n", memory.PeakWorkingSetSize / (1024.0 * 1024.0));

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win_path.h"
 #include "engine/entry_name.h"
 #include "engine/framed_payload.h"
 #include "engine/install_engine.h"
@@ -130,7 +131,7 @@ std::future<EntryCount> StartCounting(const void* data, uint32_t size) {
 
 }  // namespace
 
-bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir,
+bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::wstring& targetDir,
                                    ExtractFailure* failure) const {
   ExtractFailure ignored;
   ExtractFailure& result = failure != nullptr ? *failure : ignored;
@@ -203,7 +204,7 @@ bool InstallEngine::ExtractPayload(const void* data, uint32_t size, const std::f
     const wchar_t* archiveName = archive_entry_pathname_w(entry);
     std::wstring name = archiveName ? archiveName : L"";
     const bool safe = IsSafeEntry(entry, name);
-    const std::filesystem::path full = targetDir / name;
+    const std::wstring full = JoinPath(targetDir, name);
     archive_entry_copy_pathname_w(entry, full.c_str());
     // An index that counts too few entries would push the percentages past 100.
     if (framed && ++entriesMet > indexedEntries) {

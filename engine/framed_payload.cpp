@@ -161,7 +161,7 @@ bool FramedPayloadDecoder::RestIsIntact() {
   return result == 0;
 }
 
-la_ssize_t FramedPayloadDecoder::ReadCallback(archive* reader, void* self, const void** buffer) {
+la_ssize_t FramedPayloadDecoder::ReadCallback(archive* reader, void* self, const void** buffer) noexcept {
   const long long result = static_cast<FramedPayloadDecoder*>(self)->NextFrame(buffer);
   if (result < 0) {
     archive_set_error(reader, EIO, "Damaged payload frame");

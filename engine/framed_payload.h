@@ -73,7 +73,8 @@ class FramedPayloadDecoder {
   // Releases the frame read before and waits for the next one: its length, 0 after the last, -1 when
   // it is damaged.
   long long NextFrame(const void** buffer);
-  static la_ssize_t ReadCallback(archive* reader, void* self, const void** buffer);
+  // Called by libarchive, which has no unwind tables: nothing may be thrown through it.
+  static la_ssize_t ReadCallback(archive* reader, void* self, const void** buffer) noexcept;
 
   const unsigned char* data_;
   const PayloadIndex index_;

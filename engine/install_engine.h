@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <string>
 
 #include "engine/install_failure.h"
@@ -45,7 +44,7 @@ struct InstallEngine {
   // per entry. Returns false when the archive cannot be opened, the stream is damaged, an entry is refused
   // as unsafe or an entry cannot be written: it stops at the first such entry, the tree in targetDir is then
   // incomplete and must not be used, and failure (when given) says why.
-  [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::filesystem::path& targetDir,
+  [[nodiscard]] bool ExtractPayload(const void* data, uint32_t size, const std::wstring& targetDir,
                                     ExtractFailure* failure = nullptr) const;
 
   // Writes the six values of the uninstall entry; failures are silent and change nothing else.

@@ -2,12 +2,9 @@
 
 #include <windows.h>
 
-#include <filesystem>
-
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
-
-namespace fs = std::filesystem;
+#include "app/win_path.h"
 
 namespace {
 
@@ -27,23 +24,28 @@ bool StaysInside(const std::wstring& relative) {
   return true;
 }
 
-}  // namespace
-
-InstallRecord RecordTree(const std::wstring& folder) {
-  InstallRecord record;
-  const fs::path root(folder);
+// Depth first, each folder before its contents, in the order the file system lists them. Links are recorded
+// but not entered.
+void RecordFolder(const std::wstring& folder, const std::wstring& relativeFolder, InstallRecord& record) {
+  std::vector<FolderEntry> entries;
   std::error_code error;
-  for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-    std::wstring relative = it->path().lexically_relative(root).wstring();
-    for (wchar_t& c : relative) {
-      if (c == L'/') c = L'\\';
-    }
-    if (it->is_directory(error)) {
+  if (!ListFolder(folder, entries, error)) return;
+  for (const FolderEntry& entry : entries) {
+    const std::wstring relative = relativeFolder.empty() ? entry.name : relativeFolder + L"\\" + entry.name;
+    if (entry.IsFolder()) {
       record.folders.push_back(relative);
+      if (!entry.IsLink()) RecordFolder(JoinPath(folder, entry.name), relative, record);
     } else if (relative != kInstallRecordName) {
       record.files.push_back(relative);
     }
   }
+}
+
+}  // namespace
+
+InstallRecord RecordTree(const std::wstring& folder) {
+  InstallRecord record;
+  RecordFolder(folder, L"", record);
   return record;
 }
 
@@ -53,7 +55,7 @@ bool WriteInstallRecord(const std::wstring& folder, const InstallRecord& record)
   for (const std::wstring& path : record.files) text += WideToUtf8(path) + "\r\n";
   // Plain system calls rather than file streams: streams would pull the whole locale machinery into the
   // executable.
-  const std::wstring path = (fs::path(folder) / kInstallRecordName).wstring();
+  const std::wstring path = JoinPath(folder, kInstallRecordName);
   UniqueFileHandle file(
       ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
@@ -62,7 +64,7 @@ bool WriteInstallRecord(const std::wstring& folder, const InstallRecord& record)
 }
 
 std::optional<InstallRecord> ReadInstallRecord(const std::wstring& folder) {
-  const std::wstring path = (fs::path(folder) / kInstallRecordName).wstring();
+  const std::wstring path = JoinPath(folder, kInstallRecordName);
   UniqueFileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return std::nullopt;

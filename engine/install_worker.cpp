@@ -13,13 +13,13 @@
 #include <spdlog/spdlog.h>
 
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <system_error>
 #include <vector>
 
 #include "app/system_info.h"
 #include "app/text_encoding.h"
+#include "app/win_path.h"
 #include "engine/disk_space.h"
 #include "engine/error_text.h"
 #include "engine/folder_ownership.h"
@@ -27,8 +27,6 @@
 #include "engine/install_record.h"
 #include "engine/kill_running_app.h"
 #include "engine/users_files.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -59,14 +57,9 @@ std::error_code LastError() { return {static_cast<int>(::GetLastError()), std::s
 
 // Where the previous installation is before the swap: the install folder, or (after an interrupted swap,
 // which the worker repairs before unpacking) the backup.
-fs::path PreviousInstallation(const InstallPaths& paths) {
+const std::wstring& PreviousInstallation(const InstallPaths& paths) {
   std::error_code error;
-  return fs::exists(paths.installPath, error) ? paths.installPath : paths.backupDir;
-}
-
-bool IsFileAt(const fs::path& path) {
-  std::error_code ignored;
-  return fs::is_regular_file(path, ignored);
+  return PathExists(paths.installPath, error) ? paths.installPath : paths.backupDir;
 }
 
 // The worker's verdict on the install folder and its siblings before anything is touched.
@@ -76,7 +69,7 @@ class FolderGuard {
 
   // The install folder: missing, empty, or an installation of ours.
   [[nodiscard]] bool InstallFolderUsable() const {
-    const FolderState state = ClassifyFolder(paths_.installPath.wstring(), registered_);
+    const FolderState state = ClassifyFolder(paths_.installPath, registered_);
     return state == FolderState::kMissing || state == FolderState::kEmpty || state == FolderState::kInstallation;
   }
 
@@ -88,13 +81,13 @@ class FolderGuard {
   [[nodiscard]] bool TempUsable() const { return SiblingUsable(paths_.tempDir); }
 
  private:
-  bool SiblingUsable(const fs::path& sibling) const {
-    const FolderState state = ClassifyFolder(sibling.wstring(), L"");
+  bool SiblingUsable(const std::wstring& sibling) const {
+    const FolderState state = ClassifyFolder(sibling, L"");
     if (state == FolderState::kMissing || state == FolderState::kEmpty || state == FolderState::kInstallation) {
       return true;
     }
-    return state == FolderState::kForeign && SameFolder(paths_.installPath.wstring(), registered_) &&
-           IsFileAt(sibling / kLauncherName);
+    return state == FolderState::kForeign && SameFolder(paths_.installPath, registered_) &&
+           IsFile(JoinPath(sibling, kLauncherName));
   }
 
   const InstallPaths& paths_;
@@ -103,22 +96,25 @@ class FolderGuard {
 
 // Parent folders that did not exist before the run, from the install folder's parent up to the highest one
 // that was missing; removed again (when empty) after a failure.
-std::vector<fs::path> MissingParents(const fs::path& installPath) {
-  std::vector<fs::path> missing;
+std::vector<std::wstring> MissingParents(const std::wstring& installPath) {
+  std::vector<std::wstring> missing;
   std::error_code error;
-  for (fs::path parent = installPath.parent_path(); parent.has_relative_path() && !fs::exists(parent, error);
-       parent = parent.parent_path()) {
+  for (std::wstring parent = ParentPath(installPath); HasRelativePart(parent) && !PathExists(parent, error);
+       parent = ParentPath(parent)) {
     if (error) break;
     missing.push_back(parent);
   }
   return missing;
 }
 
-void RemoveCreatedParents(const std::vector<fs::path>& created) {
-  for (const fs::path& folder : created) {
-    std::error_code error;
-    if (!fs::exists(folder, error)) continue;
-    if (!fs::is_empty(folder, error) || !fs::remove(folder, error)) break;  // something else lives there now
+void RemoveCreatedParents(const std::vector<std::wstring>& created) {
+  for (const std::wstring& folder : created) {
+    const DWORD attributes = ::GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) continue;
+    // Only the empty folder this run made goes; a file, a link or anything inside means someone else's.
+    const bool plainFolder =
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (!plainFolder || !::RemoveDirectoryW(folder.c_str())) break;
   }
 }
 
@@ -182,7 +178,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
 
   InstallPaths paths;
   std::wstring registered;
-  std::vector<fs::path> createdParents;
+  std::vector<std::wstring> createdParents;
   ResourceBytes payload;
 
   // 1. Before anything is touched: the folder text, whose folders these are, the payload, and room for it.
@@ -197,12 +193,12 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     registered = RegisteredInstallLocation();
     const FolderGuard guard(paths, registered);
     if (!guard.InstallFolderUsable()) {
-      report.Set(FailureCause::kFolderNotUsable, "检查安装目录", 0, paths.installPath.wstring());
+      report.Set(FailureCause::kFolderNotUsable, "检查安装目录", 0, paths.installPath);
       spdlog::error("目标文件夹不是空文件夹，也不是 Quillon 的安装目录，未做任何改动");
     } else if (!guard.BackupUsable()) {
-      report.Set(FailureCause::kFolderNotUsable, "检查备份目录", 0, paths.backupDir.wstring());
+      report.Set(FailureCause::kFolderNotUsable, "检查备份目录", 0, paths.backupDir);
     } else if (!guard.TempUsable()) {
-      report.Set(FailureCause::kFolderNotUsable, "检查临时目录", 0, paths.tempDir.wstring());
+      report.Set(FailureCause::kFolderNotUsable, "检查临时目录", 0, paths.tempDir);
     }
   });
   if (!report.Failed()) {
@@ -219,19 +215,19 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
       }
       // The user's files in the previous installation are copied into the new tree (see step 5), so
       // they need room beside the old tree as well.
-      const fs::path previous = PreviousInstallation(paths);
+      const std::wstring& previous = PreviousInstallation(paths);
       UsersEntries users;
       std::error_code error;
-      if (!FindUsersEntries(previous.wstring(), users, error)) {
-        report.SetFromError("读取原安装中的用户文件", error, previous.wstring());
+      if (!FindUsersEntries(previous, users, error)) {
+        report.SetFromError("读取原安装中的用户文件", error, previous);
         return;
       }
       const uint64_t required = RequiredSpace(*unpacked + users.bytes);
-      const std::optional<uint64_t> available = FreeSpaceFor(paths.installPath.wstring());
+      const std::optional<uint64_t> available = FreeSpaceFor(paths.installPath);
       if (!available) {
         spdlog::warn("无法获取磁盘剩余空间，跳过空间检查");
       } else if (*available < required) {
-        report.SetSpace(required, *available, paths.installPath.wstring());
+        report.SetSpace(required, *available, paths.installPath);
       }
     });
   }
@@ -243,7 +239,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   // 2. Stop running copies of the application: those of the folder being replaced and of the earlier
   //    installation, whose uninstall entry this one takes over. Same-named programs elsewhere are not ours.
   run("结束相关进程", [&] {
-    std::vector<std::wstring> folders = {paths.installPath.wstring()};
+    std::vector<std::wstring> folders = {paths.installPath};
     if (!registered.empty()) folders.push_back(registered);
     KillRunningApp(folders);
   });
@@ -253,7 +249,7 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   run("恢复中断的安装", [&] {
     createdParents = MissingParents(paths.installPath);
     if (!RestoreInterruptedSwap(paths, errorSlot, move)) {
-      report.SetFromError("恢复中断的安装", errorSlot, paths.backupDir.wstring());
+      report.SetFromError("恢复中断的安装", errorSlot, paths.backupDir);
     }
   });
 
@@ -263,14 +259,14 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
   if (!report.Failed()) {
     run("准备临时目录", [&] {
       std::error_code error;
-      if (fs::exists(paths.tempDir, error)) fs::remove_all(paths.tempDir, error);
-      if (!error) fs::create_directories(paths.tempDir, error);
+      if (PathExists(paths.tempDir, error)) RemoveTree(paths.tempDir, error);
+      if (!error) CreateDirectories(paths.tempDir, error);
       if (error) {
-        report.SetFromError("准备临时目录", error, paths.tempDir.wstring());
+        report.SetFromError("准备临时目录", error, paths.tempDir);
         return;
       }
-      if (!WriteInstallMarker(paths.tempDir.wstring(), GetProductVersion())) {
-        report.SetFromError("准备临时目录", LastError(), paths.tempDir.wstring());
+      if (!WriteInstallMarker(paths.tempDir, GetProductVersion())) {
+        report.SetFromError("准备临时目录", LastError(), paths.tempDir);
         return;
       }
       ExtractFailure extractFailure;
@@ -282,8 +278,8 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
       // What this installation installed: the payload's files and folders and the marker, nothing else.
       // The uninstaller removes exactly these, and the next upgrade keeps everything else.
       ::SetLastError(ERROR_SUCCESS);
-      if (!WriteInstallRecord(paths.tempDir.wstring(), RecordTree(paths.tempDir.wstring()))) {
-        report.SetFromError("写入安装记录", LastError(), (paths.tempDir / kInstallRecordName).wstring());
+      if (!WriteInstallRecord(paths.tempDir, RecordTree(paths.tempDir))) {
+        report.SetFromError("写入安装记录", LastError(), JoinPath(paths.tempDir, kInstallRecordName));
       }
     });
   }
@@ -298,9 +294,8 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     run("保留用户文件", [&] {
       UsersEntries users;
       std::error_code error;
-      const std::wstring previous = paths.installPath.wstring();
-      if (!FindUsersEntries(previous, users, error) ||
-          !CarryUsersEntries(previous, users, paths.tempDir.wstring(), error)) {
+      const std::wstring& previous = paths.installPath;
+      if (!FindUsersEntries(previous, users, error) || !CarryUsersEntries(previous, users, paths.tempDir, error)) {
         report.SetFromError("保留用户文件", error, previous);
       } else if (!users.recorded && ClassifyFolder(previous, registered) == FolderState::kInstallation) {
         spdlog::info("原安装没有安装记录，不保留其中的其他文件");
@@ -317,9 +312,9 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
       // A folder that stays locked against renaming is almost always a file held open inside it.
       const bool denied = errorSlot.value() == ERROR_ACCESS_DENIED;
       if (denied) {
-        report.Set(FailureCause::kFilesInUse, "替换安装目录", ERROR_ACCESS_DENIED, paths.installPath.wstring());
+        report.Set(FailureCause::kFilesInUse, "替换安装目录", ERROR_ACCESS_DENIED, paths.installPath);
       } else {
-        report.SetFromError("替换安装目录", errorSlot, paths.installPath.wstring());
+        report.SetFromError("替换安装目录", errorSlot, paths.installPath);
       }
     });
   }
@@ -333,11 +328,11 @@ void RunInstallWorker(const InstallEngine& engine, uint16_t resourceId, const st
     //    the parent folders this run created.
     if (!report.Failed()) report.Set(FailureCause::kOther, "安装", 0, targetDir);
     std::error_code error;
-    if (!paths.tempDir.empty() && fs::exists(paths.tempDir, error)) {
-      fs::remove_all(paths.tempDir, error);
+    if (!paths.tempDir.empty() && PathExists(paths.tempDir, error)) {
+      RemoveTree(paths.tempDir, error);
       if (error) {
         spdlog::error("删除临时目录失败: {} (错误码: {}) {}", ErrorText(error), error.value(),
-                      WideToUtf8(paths.tempDir.wstring()));
+                      WideToUtf8(paths.tempDir));
       }
     }
     try {

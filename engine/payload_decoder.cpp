@@ -112,7 +112,7 @@ size_t PayloadDecoder::WaitForBytes() {
   return decoded_ - readPosition_;
 }
 
-la_ssize_t PayloadDecoder::ReadCallback(archive* reader, void* self, const void** buffer) {
+la_ssize_t PayloadDecoder::ReadCallback(archive* reader, void* self, const void** buffer) noexcept {
   auto* decoder = static_cast<PayloadDecoder*>(self);
   const size_t available = decoder->WaitForBytes();
   if (available == 0) {
@@ -126,7 +126,7 @@ la_ssize_t PayloadDecoder::ReadCallback(archive* reader, void* self, const void*
   return static_cast<la_ssize_t>(available);
 }
 
-la_int64_t PayloadDecoder::SkipCallback(archive*, void* self, la_int64_t request) {
+la_int64_t PayloadDecoder::SkipCallback(archive*, void* self, la_int64_t request) noexcept {
   auto* decoder = static_cast<PayloadDecoder*>(self);
   const size_t skipped = std::min<size_t>(decoder->WaitForBytes(), static_cast<size_t>(request));
   decoder->readPosition_ += skipped;

@@ -37,8 +37,9 @@ class PayloadDecoder {
   PayloadDecoder(const unsigned char* input, size_t inputSize, std::unique_ptr<unsigned char[]> output,
                  size_t outputSize);
   void Decode() noexcept;
-  static la_ssize_t ReadCallback(archive* reader, void* self, const void** buffer);
-  static la_int64_t SkipCallback(archive* reader, void* self, la_int64_t request);
+  // Called by libarchive, which has no unwind tables: nothing may be thrown through it.
+  static la_ssize_t ReadCallback(archive* reader, void* self, const void** buffer) noexcept;
+  static la_int64_t SkipCallback(archive* reader, void* self, la_int64_t request) noexcept;
   // Waits until decoded bytes lie beyond readPosition_ or decoding has ended; returns how many do.
   size_t WaitForBytes();
 

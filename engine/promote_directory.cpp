@@ -8,9 +8,8 @@
 #include <spdlog/spdlog.h>
 
 #include "app/scope_exit.h"
+#include "app/win_path.h"
 #include "engine/error_text.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,7 +21,7 @@ bool IsAccessDenied(const std::error_code& error) {
 }
 
 // A move that only fails for access denied (a file held open for a moment) is tried three more times.
-bool MoveRetryingAccessDenied(const fs::path& from, const fs::path& to, std::error_code& error,
+bool MoveRetryingAccessDenied(const std::wstring& from, const std::wstring& to, std::error_code& error,
                               MoveDirectoryFunction move) {
   if (move(from, to, error)) return true;
   for (int retry = 1; retry <= kRetryCount && IsAccessDenied(error); ++retry) {
@@ -45,9 +44,9 @@ void LogBackupRemoval(const std::error_code& error) {
 void RollBack(const InstallPaths& paths, MoveDirectoryFunction move) noexcept {
   try {
     std::error_code error;
-    fs::remove_all(paths.tempDir, error);
+    RemoveTree(paths.tempDir, error);
     spdlog::error("安装目录替换失败，已移除临时目录");
-    if (fs::exists(paths.installPath, error) || !fs::exists(paths.backupDir, error)) return;
+    if (PathExists(paths.installPath, error) || !PathExists(paths.backupDir, error)) return;
     if (MoveRetryingAccessDenied(paths.backupDir, paths.installPath, error, move)) {
       spdlog::info("已从备份目录恢复原安装");
     } else {
@@ -61,10 +60,10 @@ void RollBack(const InstallPaths& paths, MoveDirectoryFunction move) noexcept {
 }  // namespace
 
 InstallPaths InstallPaths::FromTarget(const std::wstring& targetDir) {
-  return {fs::path(targetDir), fs::path(targetDir + L"_tmp_installing"), fs::path(targetDir + L"_old_backup")};
+  return {targetDir, targetDir + L"_tmp_installing", targetDir + L"_old_backup"};
 }
 
-bool MoveDirectory(const fs::path& from, const fs::path& to, std::error_code& error) {
+bool MoveDirectory(const std::wstring& from, const std::wstring& to, std::error_code& error) {
   if (::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
     error.clear();
     return true;
@@ -74,7 +73,7 @@ bool MoveDirectory(const fs::path& from, const fs::path& to, std::error_code& er
 }
 
 bool RestoreInterruptedSwap(const InstallPaths& paths, std::error_code& errorSlot, MoveDirectoryFunction move) {
-  if (fs::exists(paths.installPath, errorSlot) || !fs::exists(paths.backupDir, errorSlot)) return true;
+  if (PathExists(paths.installPath, errorSlot) || !PathExists(paths.backupDir, errorSlot)) return true;
   if (MoveRetryingAccessDenied(paths.backupDir, paths.installPath, errorSlot, move)) {
     spdlog::info("发现中断的安装，已从备份目录恢复原安装");
     return true;
@@ -89,21 +88,19 @@ bool PromoteDirectory(const InstallPaths& paths, std::error_code& errorSlot, Mov
 
   // 1. Stale backup. It is stale only while the install folder holds an installation; without one it is
   //    the only copy of the previous installation and stays (the swap below then uses it as the backup).
-  if (fs::exists(paths.installPath, errorSlot) && fs::exists(paths.backupDir, errorSlot)) {
-    fs::remove_all(paths.backupDir, errorSlot);
+  if (PathExists(paths.installPath, errorSlot) && PathExists(paths.backupDir, errorSlot)) {
+    RemoveTree(paths.backupDir, errorSlot);
     LogBackupRemoval(errorSlot);
   }
 
   // 2. Move the previous installation aside.
-  if (fs::exists(paths.installPath, errorSlot) && !move(paths.installPath, paths.backupDir, errorSlot)) {
+  if (PathExists(paths.installPath, errorSlot) && !move(paths.installPath, paths.backupDir, errorSlot)) {
     spdlog::error("备份目录失败: {} (错误码: {})", ErrorText(errorSlot), errorSlot.value());
   }
 
   // 3. The parent of the install folder: the folder text without its trailing separators and last component.
-  fs::path trimmed = paths.installPath;
-  while (trimmed.has_relative_path() && !trimmed.has_filename()) trimmed = trimmed.parent_path();
   std::error_code ignored;
-  fs::create_directories(trimmed.parent_path(), ignored);
+  CreateDirectories(ParentPath(WithoutTrailingSeparators(paths.installPath)), ignored);
 
   // 4. Promote the new tree. Access denied is retried; the retries report GetLastError, not the slot.
   bool promoted = move(paths.tempDir, paths.installPath, errorSlot);
@@ -122,11 +119,11 @@ bool PromoteDirectory(const InstallPaths& paths, std::error_code& errorSlot, Mov
   rollBack.Release();
 
   // 5. Permissions.
-  GrantEveryoneModify(paths.installPath.wstring());
+  GrantEveryoneModify(paths.installPath);
 
   // 6. The backup is no longer needed.
-  if (fs::exists(paths.backupDir, errorSlot)) {
-    fs::remove_all(paths.backupDir, errorSlot);
+  if (PathExists(paths.backupDir, errorSlot)) {
+    RemoveTree(paths.backupDir, errorSlot);
     LogBackupRemoval(errorSlot);
   }
   return true;

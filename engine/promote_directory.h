@@ -1,16 +1,15 @@
 // Swapping a freshly unpacked tree into the install folder through a backup sibling.
 #pragma once
 
-#include <filesystem>
 #include <string>
 #include <system_error>
 
 // The install folder and its two transient siblings, named by appending to the folder text as it was given
 // (no separator inserted, nothing normalised).
 struct InstallPaths {
-  std::filesystem::path installPath;
-  std::filesystem::path tempDir;    // target + "_tmp_installing"
-  std::filesystem::path backupDir;  // target + "_old_backup"
+  std::wstring installPath;
+  std::wstring tempDir;    // target + "_tmp_installing"
+  std::wstring backupDir;  // target + "_old_backup"
 
   static InstallPaths FromTarget(const std::wstring& targetDir);
 };
@@ -18,12 +17,11 @@ struct InstallPaths {
 // Renames a directory within its volume. Fills error with the system error value and returns false on
 // failure. The promotion takes it as a parameter so that faults the file system of a test machine cannot
 // produce (access denied on a held tree) can be handed in.
-using MoveDirectoryFunction = bool (*)(const std::filesystem::path& from, const std::filesystem::path& to,
-                                       std::error_code& error);
+using MoveDirectoryFunction = bool (*)(const std::wstring& from, const std::wstring& to, std::error_code& error);
 
 // MoveFileExW with MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED; error is GetLastError() in the system
 // category.
-bool MoveDirectory(const std::filesystem::path& from, const std::filesystem::path& to, std::error_code& error);
+bool MoveDirectory(const std::wstring& from, const std::wstring& to, std::error_code& error);
 
 // Repairs a swap that an earlier run left half done: when the install folder is missing but the backup
 // exists, the backup is the only copy of the previous installation and is moved back. Returns false only

@@ -9,10 +9,10 @@
 #include <spdlog/spdlog.h>
 
 #include <cwctype>
-#include <filesystem>
 #include <system_error>
 
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 #include "engine/install_engine.h"
 
 namespace {
@@ -71,8 +71,8 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& linkPath, co
 
 bool EnsureDirectory(std::wstring dir) {
   std::error_code error;
-  if (std::filesystem::exists(dir, error)) return true;
-  return std::filesystem::create_directories(dir, error);
+  if (PathExists(dir, error)) return true;
+  return CreateDirectories(dir, error);
 }
 
 bool ContainsNoCase(std::wstring haystack, std::wstring needle) {
@@ -84,9 +84,7 @@ bool ContainsNoCase(std::wstring haystack, std::wstring needle) {
 std::wstring TaskbarPinFolder() {
   wchar_t appData[MAX_PATH] = {};
   if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) return {};
-  return (std::filesystem::path(appData) / L"Microsoft" / L"Internet Explorer" / L"Quick Launch" / L"User Pinned" /
-          L"TaskBar")
-      .wstring();
+  return JoinPath(appData, L"Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar");
 }
 
 void InstallEngine::CreateShortcuts() const {

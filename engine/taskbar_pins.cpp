@@ -5,15 +5,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
-#include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "app/scope_exit.h"
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 #include "engine/install_engine.h"
 #include "engine/shortcuts.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,7 +21,7 @@ bool IsApplicationTarget(const std::wstring& target) {
 }
 
 // Rewrites one pin when it points at the application; pins that cannot be opened, read or saved are left.
-void RepointPin(const fs::path& pin, const std::wstring& launcher, const std::wstring& installDir) {
+void RepointPin(const std::wstring& pin, const std::wstring& launcher, const std::wstring& installDir) {
   ComPtr<IShellLinkW> link;
   if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 reinterpret_cast<void**>(link.Put())))) {
@@ -46,7 +45,7 @@ void RepointPin(const fs::path& pin, const std::wstring& launcher, const std::ws
 void InstallEngine::RepointTaskbarPins() const {
   const std::wstring folder = TaskbarPinFolder();
   std::error_code error;
-  if (folder.empty() || !fs::exists(folder, error)) return;
+  if (folder.empty() || !PathExists(folder, error)) return;
 
   const HRESULT com = ::CoInitialize(nullptr);
   if (FAILED(com) && com != RPC_E_CHANGED_MODE) return;
@@ -56,14 +55,13 @@ void InstallEngine::RepointTaskbarPins() const {
   });
 
   const std::wstring launcher = installDir + L"\\quillon_launcher.exe";
-  // Iterated by hand in the error-code form: the range form throws when an increment fails.
-  fs::directory_iterator entry(folder, error);
-  for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    std::error_code typeError;
-    if (!entry->is_regular_file(typeError) || typeError) continue;
-    // Only ".lnk" exactly: the comparison is case-sensitive.
-    if (entry->path().extension().wstring() != L".lnk") continue;
-    RepointPin(entry->path(), launcher, installDir);
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries, error);  // what could be listed is repointed
+  for (const FolderEntry& entry : entries) {
+    if (entry.IsFolder()) continue;
+    // Only a name with a stem and ".lnk" exactly: the comparison is case-sensitive.
+    if (entry.name.size() <= 4 || entry.name.compare(entry.name.size() - 4, 4, L".lnk") != 0) continue;
+    RepointPin(JoinPath(folder, entry.name), launcher, installDir);
   }
   ::SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }

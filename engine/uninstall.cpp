@@ -8,18 +8,17 @@
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "app/scope_exit.h"
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 #include "engine/folder_ownership.h"
 #include "engine/kill_running_app.h"
 #include "engine/shortcuts.h"
 #include "engine/uninstall_entry.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -43,7 +42,7 @@ std::wstring FolderPath(int csidl) {
 }
 
 bool IsApplicationProgram(const std::wstring& target) {
-  const std::wstring name = fs::path(target).filename().wstring();
+  const std::wstring name = FileName(target);
   return ::_wcsicmp(name.c_str(), kLauncherName) == 0 || ::_wcsicmp(name.c_str(), L"quillon.exe") == 0;
 }
 
@@ -119,7 +118,7 @@ void RemoveShortcuts() {
 int UnpinTaskbar(const std::wstring& installDir) {
   const std::wstring folder = TaskbarPinFolder();
   std::error_code error;
-  if (folder.empty() || !fs::exists(folder, error)) return 0;
+  if (folder.empty() || !PathExists(folder, error)) return 0;
 
   const HRESULT com = ::CoInitialize(nullptr);
   if (FAILED(com) && com != RPC_E_CHANGED_MODE) return 0;
@@ -129,15 +128,15 @@ int UnpinTaskbar(const std::wstring& installDir) {
   });
 
   std::vector<std::wstring> pins;
-  fs::directory_iterator entry(folder, error);
-  for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    std::error_code typeError;
-    if (!entry->is_regular_file(typeError) || typeError) continue;
-    if (::_wcsicmp(entry->path().extension().c_str(), L".lnk") != 0) continue;
-    const std::wstring target = LinkTarget(entry->path().wstring());
-    if (IsApplicationProgram(target) && ProgramIsInFolders(target, {installDir})) {
-      pins.push_back(entry->path().wstring());
-    }
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries, error);  // what could be listed is looked at
+  for (const FolderEntry& entry : entries) {
+    if (entry.IsFolder()) continue;
+    // A name with a stem and the extension ".lnk" in any case.
+    if (entry.name.size() <= 4 || ::_wcsicmp(entry.name.c_str() + entry.name.size() - 4, L".lnk") != 0) continue;
+    const std::wstring pin = JoinPath(folder, entry.name);
+    const std::wstring target = LinkTarget(pin);
+    if (IsApplicationProgram(target) && ProgramIsInFolders(target, {installDir})) pins.push_back(pin);
   }
   int removed = 0;
   for (const std::wstring& pin : pins) removed += DeleteFileIfPresent(pin) ? 1 : 0;

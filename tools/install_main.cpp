@@ -11,39 +11,51 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 #include "engine/install_engine.h"
 #include "engine/shortcuts.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 std::string Utf8(const std::wstring& text) { return WideToUtf8(text); }
 
-void PrintTree(const fs::path& root) {
-  std::error_code error;
+struct TreeTotals {
   int files = 0;
   int folders = 0;
-  uintmax_t bytes = 0;
-  for (auto item = fs::recursive_directory_iterator(root, error); !error && item != fs::recursive_directory_iterator();
-       item.increment(error)) {
-    if (item->is_directory(error)) {
-      ++folders;
+  uint64_t bytes = 0;
+};
+
+void CountTree(const std::wstring& folder, TreeTotals& totals) {
+  std::vector<FolderEntry> entries;
+  std::error_code error;
+  ListFolder(folder, entries, error);
+  for (const FolderEntry& entry : entries) {
+    if (entry.IsFolder()) {
+      ++totals.folders;
+      CountTree(JoinPath(folder, entry.name), totals);
     } else {
-      ++files;
-      bytes += item->file_size(error);
+      ++totals.files;
+      totals.bytes += entry.bytes;
     }
   }
-  std::printf("installed tree %s: %d files, %d folders, %llu bytes\n", Utf8(root.wstring()).c_str(), files, folders,
-              static_cast<unsigned long long>(bytes));
-  for (const auto& item : fs::directory_iterator(root, error)) {
-    std::printf("  %s%s\n", Utf8(item.path().filename().wstring()).c_str(), item.is_directory() ? "\\" : "");
+}
+
+void PrintTree(const std::wstring& root) {
+  TreeTotals totals;
+  CountTree(root, totals);
+  std::printf("installed tree %s: %d files, %d folders, %llu bytes\n", Utf8(root).c_str(), totals.files, totals.folders,
+              static_cast<unsigned long long>(totals.bytes));
+  std::vector<FolderEntry> entries;
+  std::error_code error;
+  ListFolder(root, entries, error);
+  for (const FolderEntry& entry : entries) {
+    std::printf("  %s%s\n", Utf8(entry.name).c_str(), entry.IsFolder() ? "\\" : "");
   }
 }
 

@@ -10,7 +10,6 @@
 #include <spdlog/spdlog.h>
 
 #include <cwchar>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "app/system_info.h"
 #include "app/text_encoding.h"
 #include "app/unique_resource.h"
+#include "app/win_path.h"
 #include "engine/folder_ownership.h"
 #include "uninstaller/uninstall_job.h"
 #include "uninstaller/uninstall_wnd.h"
@@ -73,7 +73,7 @@ int HandOverToCopy(bool silent) {
   const std::wstring copyDir = GetTempDirectory() + L"quillon\\uninstall-" + std::to_wstring(::GetCurrentProcessId());
   const std::wstring copyPath = copyDir + L"\\" + kUninstallerName;
   std::error_code error;
-  std::filesystem::create_directories(copyDir, error);
+  CreateDirectories(copyDir, error);
   if (!::CopyFileW((installDir + L"\\" + kUninstallerName).c_str(), copyPath.c_str(), FALSE)) {
     spdlog::error("HandOverToCopy CopyFileW err:{}", ::GetLastError());
     Tell(silent, ResultText(kCopyFailed, installDir));

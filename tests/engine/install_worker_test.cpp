@@ -64,9 +64,9 @@ bool UninstallEntryExists() {
 // A failing move for the new tree, standing in for a tree that stays held (access denied) or a throwing step.
 enum class MoveFault { kNone, kAccessDenied, kThrow };
 MoveFault moveFault = MoveFault::kNone;
-bool FaultyMove(const fs::path& from, const fs::path& to, std::error_code& error) {
+bool FaultyMove(const std::wstring& from, const std::wstring& to, std::error_code& error) {
   if (moveFault == MoveFault::kThrow) throw std::runtime_error("move refused");
-  if (moveFault == MoveFault::kAccessDenied && from.wstring().find(L"_tmp_installing") != std::wstring::npos) {
+  if (moveFault == MoveFault::kAccessDenied && from.find(L"_tmp_installing") != std::wstring::npos) {
     error.assign(ERROR_ACCESS_DENIED, std::system_category());
     return false;
   }

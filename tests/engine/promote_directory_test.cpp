@@ -28,7 +28,7 @@ struct MoveScript {
   std::vector<ULONGLONG> calls;  // GetTickCount64 of each call for failingSource
 } script;
 
-bool ScriptedMove(const fs::path& from, const fs::path& to, std::error_code& error) {
+bool ScriptedMove(const std::wstring& from, const std::wstring& to, std::error_code& error) {
   if (from != script.failingSource) return MoveDirectory(from, to, error);
   script.calls.push_back(::GetTickCount64());
   if (script.failures > 0) {
