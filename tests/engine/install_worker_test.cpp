@@ -305,7 +305,9 @@ TEST_F(InstallWorkerTest, FailuresLeaveThePreviousInstallationAsItWas) {
     EXPECT_EQ(TreeSnapshot(c.after), before);
     EXPECT_FALSE(fs::exists(installDir_.wstring() + L"_tmp_installing"));
     EXPECT_EQ(fs::exists(backupDir_), c.after == backupDir_);
-    if (c.after == backupDir_) EXPECT_TRUE(collector_.progress.empty());
+    if (c.after == backupDir_) {
+      EXPECT_TRUE(collector_.progress.empty());
+    }
   }
   EXPECT_TRUE(icacls_.Record().empty());
 }

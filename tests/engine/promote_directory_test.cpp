@@ -94,7 +94,7 @@ TEST_F(PromoteDirectoryTest, AccessDeniedIsRetriedThreeTimes300MsApartThenThePre
                {1, ERROR_SHARING_VIOLATION, 1, 0, false}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.failures << " failures of error " << c.error);
-    fs::remove_all(paths_.installPath.parent_path());
+    fs::remove_all(fs::path(paths_.installPath).parent_path());
     MakeTree(paths_.installPath, "old");
     MakeTree(paths_.tempDir, "new");
     script = MoveScript{paths_.tempDir, c.failures, c.error, {}};

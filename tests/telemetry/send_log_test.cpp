@@ -94,7 +94,9 @@ TEST_F(SendLogTest, DeviceIdWithoutMachineGuidOrNotUtf8IsRepairedAndSent) {
     MachineGuidOverride guid;
     ASSERT_TRUE(guid.Ready());
     value ? guid.Set(*value) : guid.Remove();
-    if (value) ASSERT_EQ(WideToAnsi(GetMachineGuid()), "caf\xe9-4f1e") << "the prefix must use a Western code page";
+    if (value) {
+      ASSERT_EQ(WideToAnsi(GetMachineGuid()), "caf\xe9-4f1e") << "the prefix must use a Western code page";
+    }
     AsyncHttpsClient client;  // reads the device id for the header when it is made
     const RecordedRequest request = SendAndReceive(client, "click", "install_close_click");
     EXPECT_NE(request.body.find(",\"device_id\":\"" + expected + "\","), std::string::npos) << request.body;

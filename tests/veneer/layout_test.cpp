@@ -101,7 +101,9 @@ TEST(LinearLayouts, ChildrenLandWhereTheirSizesPaddingsAndAlignmentSay) {
     const std::vector<std::string> places = Split(c.places);
     ASSERT_EQ(places.size(), children.size());
     for (size_t i = 0; i < children.size(); ++i) {
-      if (places[i] != "*") EXPECT_EQ(Describe(children[i]->GetPos()), places[i]) << "child " << i;
+      if (places[i] != "*") {
+        EXPECT_EQ(Describe(children[i]->GetPos()), places[i]) << "child " << i;
+      }
     }
   }
 }
