@@ -35,6 +35,41 @@ bool PremultiplyPixels(const uint8_t* rgba, uint32_t* out, size_t count, uint32_
   return alpha;
 }
 
+void BlendColorOver(uint32_t* pixels, size_t stride, int width, int height, uint32_t color) {
+  const uint32_t inverse = 255 - (color >> 24);
+  const uint32_t channels[4] = {color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF, color >> 24};
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = pixels + y * stride;
+    for (int x = 0; x < width; ++x) {
+      const uint32_t d = row[x];
+      uint32_t out = 0;
+      for (int k = 0; k < 4; ++k) out |= (channels[k] + (((d >> (8 * k)) & 0xFF) * inverse + 127) / 255) << (8 * k);
+      row[x] = out;
+    }
+  }
+}
+
+void BlendPixelsOver(uint32_t* dest, size_t destStride, const uint32_t* source, size_t sourceStride, int width,
+                     int height) {
+  for (int y = 0; y < height; ++y) {
+    uint32_t* row = dest + y * destStride;
+    const uint32_t* from = source + y * sourceStride;
+    for (int x = 0; x < width; ++x) {
+      const uint32_t s = from[x];
+      const uint32_t inverse = 255 - (s >> 24);
+      if (inverse == 0) {
+        row[x] = s;
+        continue;
+      }
+      const uint32_t d = row[x];
+      uint32_t out = 0;
+      for (int k = 0; k < 4; ++k)
+        out |= (((s >> (8 * k)) & 0xFF) + (((d >> (8 * k)) & 0xFF) * inverse + 127) / 255) << (8 * k);
+      row[x] = out;
+    }
+  }
+}
+
 namespace {
 
 // The decoder reads through these callbacks rather than straight from memory. Reading from memory, it

@@ -17,6 +17,15 @@ constexpr uint64_t kMaxImagePixels = 16u * 1024u * 1024u;
 // Returns true when any pixel is not fully opaque or was masked out.
 bool PremultiplyPixels(const uint8_t* rgba, uint32_t* out, size_t count, uint32_t mask);
 
+// Lays a premultiplied 0xAARRGGBB colour over width x height pixels (rows stride pixels apart), source
+// over, each channel rounded to nearest: c + (d * (255 - a) + 127) / 255.
+void BlendColorOver(uint32_t* pixels, size_t stride, int width, int height, uint32_t color);
+
+// Lays width x height premultiplied source pixels over as many destination pixels, source over, rounded
+// as BlendColorOver is.
+void BlendPixelsOver(uint32_t* dest, size_t destStride, const uint32_t* source, size_t sourceStride, int width,
+                     int height);
+
 struct DecodedImage {
   uint32_t* pixels = nullptr;  // from the caller's allocate
   int width = 0;

@@ -153,7 +153,8 @@ struct TImageInfo {
     RECT source;
     SIZE size;
     UniqueHbitmap bitmap;
-    bool opaque;  // every pixel has alpha 255
+    bool opaque;           // every pixel has alpha 255
+    const uint32_t* bits;  // the bitmap's pixels, size.cx per row
   };
   std::vector<ScaledCopy> scaledCopies;
 };

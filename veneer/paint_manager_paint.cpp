@@ -123,6 +123,7 @@ void CPaintManagerUI::OnPaint() {
       for (long y = painted.top; y < painted.bottom; ++y)
         std::memset(offscreenBits_ + y * offscreenSize_.cx + painted.left, 0, Width(painted) * 4);
     }
+    const CPixelSurfaceScope surface(memory, offscreenBits_, offscreenSize_);
     {
       CRenderClip clip(memory, update);
       root_->Paint(memory, update, nullptr);

@@ -148,6 +148,154 @@ std::unique_ptr<TImageInfo> CRenderEngine::LoadImage(const std::wstring& name, c
 
 namespace {
 
+// A translucent colour through the system's alpha blend: one premultiplied pixel stretched over rc.
+void BlendColorWithSystem(HDC dc, const RECT& rc, uint32_t premultiplied) {
+  uint32_t* bits = nullptr;
+  UniqueHbitmap pixel(CRenderEngine::CreateDib32(dc, 1, 1, &bits));
+  if (!pixel) return;
+  *bits = premultiplied;
+  UniqueHdc memory(::CreateCompatibleDC(dc));
+  HGDIOBJ old = ::SelectObject(memory.Get(), pixel.Get());
+  BLENDFUNCTION bf = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  CRenderEngine::GetAlphaBlend()(dc, rc.left, rc.top, Width(rc), Height(rc), memory.Get(), 0, 0, 1, 1, bf);
+  ::SelectObject(memory.Get(), old);
+}
+
+// Whether the toolkit's own pixel loops give exactly the pixels of the system's drawing here: a colour
+// blended over an area, an image blended 1:1 and an opaque image copied. The system is asked once to do
+// each over every kind of pixel (opaque, transparent, translucent) with sources of many strengths, and
+// every pixel is compared; where anything differs, the system keeps doing all of it.
+bool OwnBlendMatchesSystem() {
+  static const bool matches = [] {
+    constexpr int kSide = 16;
+    constexpr size_t kCount = static_cast<size_t>(kSide) * kSide;
+    uint32_t* drawn = nullptr;
+    uint32_t* sourceBits = nullptr;
+    UniqueHbitmap target(CRenderEngine::CreateDib32(nullptr, kSide, kSide, &drawn));
+    UniqueHbitmap source(CRenderEngine::CreateDib32(nullptr, kSide, kSide, &sourceBits));
+    UniqueHdc dc(::CreateCompatibleDC(nullptr));
+    UniqueHdc sourceDc(::CreateCompatibleDC(nullptr));
+    if (!target || !source || !dc || !sourceDc) return false;
+    HGDIOBJ oldTarget = ::SelectObject(dc.Get(), target.Get());
+    HGDIOBJ oldSource = ::SelectObject(sourceDc.Get(), source.Get());
+    uint32_t seed = 0x9E3779B9u;
+    auto next = [&seed] {
+      seed = seed * 1103515245u + 12345u;
+      return seed >> 8;
+    };
+    // A premultiplied pixel of the given alpha, or of any kind (opaque, transparent, translucent).
+    auto pixelOf = [&next](uint32_t a) {
+      return (a << 24) | ((next() % 256 * a / 255) << 16) | ((next() % 256 * a / 255) << 8) | (next() % 256 * a / 255);
+    };
+    auto anyPixel = [&next, &pixelOf] {
+      const uint32_t kind = next() % 4;
+      return pixelOf(kind == 0 ? 255 : kind == 1 ? 0 : next() % 256);
+    };
+    const BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    bool same = true;
+    for (int round = 0; round < 10 && same; ++round) {
+      std::vector<uint32_t> own(kCount);
+      for (uint32_t& pixel : own) pixel = anyPixel();
+      ::GdiFlush();
+      std::copy(own.begin(), own.end(), drawn);
+      if (round < 8) {
+        // Colours from barely visible to nearly opaque.
+        static const uint32_t kAlphas[] = {1, 0x20, 0x30, 0x40, 0x7F, 0x80, 0xC0, 0xFE};
+        const uint32_t color = pixelOf(kAlphas[round]);
+        BlendColorWithSystem(dc.Get(), MakeRect(0, 0, kSide, kSide), color);
+        BlendColorOver(own.data(), kSide, kSide, kSide, color);
+      } else {
+        const bool opaque = round == 9;
+        for (size_t i = 0; i < kCount; ++i) sourceBits[i] = opaque ? pixelOf(255) : anyPixel();
+        if (opaque) {
+          ::BitBlt(dc.Get(), 0, 0, kSide, kSide, sourceDc.Get(), 0, 0, SRCCOPY);
+          std::copy(sourceBits, sourceBits + kCount, own.begin());
+        } else {
+          CRenderEngine::GetAlphaBlend()(dc.Get(), 0, 0, kSide, kSide, sourceDc.Get(), 0, 0, kSide, kSide, blend);
+          BlendPixelsOver(own.data(), kSide, sourceBits, kSide, kSide, kSide);
+        }
+      }
+      ::GdiFlush();
+      same = std::equal(own.begin(), own.end(), drawn);
+    }
+    ::SelectObject(sourceDc.Get(), oldSource);
+    ::SelectObject(dc.Get(), oldTarget);
+    return same;
+  }();
+  return matches;
+}
+
+thread_local const CPixelSurfaceScope::Surface* g_pixelSurface = nullptr;
+
+// The pixels of the surface being painted that drawing rc touches, when the toolkit may work on them
+// itself: dc is that surface, maps coordinates one to one and clips to a plain rectangle, and the own
+// pixel loops match the system. Null when the system must draw; area empty when nothing is visible.
+const CPixelSurfaceScope::Surface* InPlaceArea(HDC dc, const RECT& rc, RECT* area) {
+  const CPixelSurfaceScope::Surface* surface = g_pixelSurface;
+  if (surface == nullptr || surface->dc != dc || surface->bits == nullptr || !OwnBlendMatchesSystem() ||
+      ::GetGraphicsMode(dc) != GM_COMPATIBLE)
+    return nullptr;
+  POINT corners[2] = {{rc.left, rc.top}, {rc.right, rc.bottom}};
+  if (!::LPtoDP(dc, corners, 2) || corners[0].x != rc.left || corners[0].y != rc.top || corners[1].x != rc.right ||
+      corners[1].y != rc.bottom)
+    return nullptr;
+  RECT clip{};
+  const int clipKind = ::GetClipBox(dc, &clip);
+  *area = RECT{};
+  if (clipKind == NULLREGION) return surface;
+  if (clipKind != SIMPLEREGION) return nullptr;
+  if (Intersect(*area, rc, clip) && Intersect(*area, *area, MakeRect(0, 0, surface->size.cx, surface->size.cy)))
+    ::GdiFlush();  // what GDI drew before reaches the pixels first
+  else
+    *area = RECT{};
+  return surface;
+}
+
+// Blends a premultiplied colour straight into the surface being painted: the system's blend stretches a
+// one-pixel bitmap, several times slower. False when the system must draw it.
+bool BlendColorInPlace(HDC dc, const RECT& rc, uint32_t premultiplied) {
+  RECT area;
+  const CPixelSurfaceScope::Surface* surface = InPlaceArea(dc, rc, &area);
+  if (surface == nullptr) return false;
+  if (IsEmpty(area)) return true;
+  const size_t stride = static_cast<size_t>(surface->size.cx);
+  BlendColorOver(surface->bits + area.top * stride + area.left, stride, Width(area), Height(area), premultiplied);
+  return true;
+}
+
+// Blends (or copies, when opaque) the pixels of a 1:1 image at full strength straight into the surface
+// being painted, without a memory device context per image. False when the system must draw it.
+bool BlendImageInPlace(HDC dc, const RECT& dest, const uint32_t* bits, int bitsWidth, int sourceX, int sourceY,
+                       BYTE fade, bool opaque) {
+  if (bits == nullptr || fade != 255) return false;
+  RECT area;
+  const CPixelSurfaceScope::Surface* surface = InPlaceArea(dc, dest, &area);
+  if (surface == nullptr) return false;
+  if (IsEmpty(area)) return true;
+  const size_t stride = static_cast<size_t>(surface->size.cx);
+  uint32_t* to = surface->bits + area.top * stride + area.left;
+  const uint32_t* from =
+      bits + static_cast<size_t>(sourceY + area.top - dest.top) * bitsWidth + (sourceX + area.left - dest.left);
+  if (opaque) {
+    for (long y = 0; y < Height(area); ++y)
+      std::copy(from + y * bitsWidth, from + y * bitsWidth + Width(area), to + y * stride);
+  } else {
+    BlendPixelsOver(to, stride, from, bitsWidth, Width(area), Height(area));
+  }
+  return true;
+}
+
+}  // namespace
+
+CPixelSurfaceScope::CPixelSurfaceScope(HDC dc, uint32_t* bits, SIZE size)
+    : surface_{dc, bits, size}, previous_(g_pixelSurface) {
+  g_pixelSurface = &surface_;
+}
+
+CPixelSurfaceScope::~CPixelSurfaceScope() { g_pixelSurface = previous_; }
+
+namespace {
+
 // Draws the source part of a GDI+ image into a cleared premultiplied buffer of the destination size with
 // the toolkit's high-quality settings.
 void ScaleWithGdiplus(Gdiplus::Bitmap* image, const RECT& source, SIZE size, uint32_t* bits) {
@@ -222,9 +370,10 @@ bool UseOwnResampler() {
 }
 
 // Scales a GDI+ image once into a premultiplied bitmap of the destination size; later paints blend that.
-HBITMAP MakeScaledCopy(const TImageInfo& image, const RECT& source, SIZE size, bool* opaque) {
+HBITMAP MakeScaledCopy(const TImageInfo& image, const RECT& source, SIZE size, bool* opaque, uint32_t** pixels) {
   uint32_t* bits = nullptr;
   HBITMAP bitmap = CRenderEngine::CreateDib32(nullptr, size.cx, size.cy, &bits);
+  *pixels = bits;
   if (bitmap == nullptr) return nullptr;
   CRenderEngine::ScaleImage(image, source, size, bits);
   const size_t count = static_cast<size_t>(size.cx) * size.cy;
@@ -305,11 +454,14 @@ bool CRenderEngine::DrawImageInfo(HDC dc, CPaintManagerUI* manager, const RECT& 
       return true;
     }
     const SIZE size = MakeSize(Width(dest), Height(dest));
-    UniqueHdc memory(::CreateCompatibleDC(dc));
+    const BYTE fade = static_cast<BYTE>(info->fade);
     if (size.cx == Width(source) && size.cy == Height(source)) {
       // Drawn at its own size, the high-quality resampling maps every pixel onto itself.
+      if (BlendImageInPlace(dc, dest, image->bits, image->width, source.left, source.top, fade, !image->alpha))
+        return true;
+      UniqueHdc memory(::CreateCompatibleDC(dc));
       HGDIOBJ old = ::SelectObject(memory.Get(), image->bitmap.Get());
-      BlendVisible(dc, memory.Get(), dest, source.left, source.top, static_cast<BYTE>(info->fade), !image->alpha);
+      BlendVisible(dc, memory.Get(), dest, source.left, source.top, fade, !image->alpha);
       ::SelectObject(memory.Get(), old);
       return true;
     }
@@ -319,14 +471,17 @@ bool CRenderEngine::DrawImageInfo(HDC dc, CPaintManagerUI* manager, const RECT& 
       if (SameRect(copy.source, source) && copy.size.cx == size.cx && copy.size.cy == size.cy) scaled = &copy;
     if (scaled == nullptr) {
       bool opaque = false;
-      HBITMAP bitmap = MakeScaledCopy(*image, source, size, &opaque);
+      uint32_t* bits = nullptr;
+      HBITMAP bitmap = MakeScaledCopy(*image, source, size, &opaque, &bits);
       if (bitmap == nullptr) return false;
       if (mutableImage->scaledCopies.size() >= 8) mutableImage->scaledCopies.erase(mutableImage->scaledCopies.begin());
-      mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(bitmap), opaque});
+      mutableImage->scaledCopies.push_back({source, size, UniqueHbitmap(bitmap), opaque, bits});
       scaled = &mutableImage->scaledCopies.back();
     }
+    if (BlendImageInPlace(dc, dest, scaled->bits, size.cx, 0, 0, fade, scaled->opaque)) return true;
+    UniqueHdc memory(::CreateCompatibleDC(dc));
     HGDIOBJ old = ::SelectObject(memory.Get(), scaled->bitmap.Get());
-    BlendVisible(dc, memory.Get(), dest, 0, 0, static_cast<BYTE>(info->fade), scaled->opaque);
+    BlendVisible(dc, memory.Get(), dest, 0, 0, fade, scaled->opaque);
     ::SelectObject(memory.Get(), old);
     return true;
   }
@@ -461,18 +616,11 @@ void CRenderEngine::DrawColor(HDC dc, const RECT& rc, DWORD color) {
     return;
   }
   if (alpha == 0) return;
-  uint32_t* bits = nullptr;
-  UniqueHbitmap pixel(CreateDib32(dc, 1, 1, &bits));
-  if (!pixel) return;
   const DWORD r = ((color >> 16) & 0xFF) * alpha / 255;
   const DWORD g = ((color >> 8) & 0xFF) * alpha / 255;
   const DWORD b = (color & 0xFF) * alpha / 255;
-  *bits = (alpha << 24) | (r << 16) | (g << 8) | b;
-  UniqueHdc memory(::CreateCompatibleDC(dc));
-  HGDIOBJ old = ::SelectObject(memory.Get(), pixel.Get());
-  BLENDFUNCTION bf = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-  GetAlphaBlend()(dc, rc.left, rc.top, Width(rc), Height(rc), memory.Get(), 0, 0, 1, 1, bf);
-  ::SelectObject(memory.Get(), old);
+  const uint32_t premultiplied = (alpha << 24) | (r << 16) | (g << 8) | b;
+  if (!BlendColorInPlace(dc, rc, premultiplied)) BlendColorWithSystem(dc, rc, premultiplied);
 }
 
 void CRenderEngine::DrawGradient(HDC dc, const RECT& rc, DWORD first, DWORD second, bool vertical, int steps) {

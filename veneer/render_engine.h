@@ -32,6 +32,25 @@ class CRenderClip {
   bool hadPrevious_ = false;
 };
 
+// Names the 32-bit top-down pixels behind a device context for its lifetime (the surface a paint draws
+// into), so that drawing may work on them directly where that gives the same pixels as GDI.
+class CPixelSurfaceScope {
+ public:
+  struct Surface {
+    HDC dc;
+    uint32_t* bits;
+    SIZE size;
+  };
+  CPixelSurfaceScope(HDC dc, uint32_t* bits, SIZE size);
+  CPixelSurfaceScope(const CPixelSurfaceScope&) = delete;
+  CPixelSurfaceScope& operator=(const CPixelSurfaceScope&) = delete;
+  ~CPixelSurfaceScope();
+
+ private:
+  Surface surface_;
+  const Surface* previous_;
+};
+
 class CRenderEngine {
  public:
   // Decodes image bytes (PNG, JPEG, BMP, GIF) into a premultiplied DIB section; null when they cannot be
