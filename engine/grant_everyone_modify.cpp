@@ -44,7 +44,7 @@ void SetIcaclsProgramForTests(std::wstring program) {
   Override().program = std::move(program);
 }
 
-void GrantEveryoneModify(std::wstring dir, DWORD timeLimitMs) {
+void GrantEveryoneModify(const std::wstring& dir, DWORD timeLimitMs) {
   const std::wstring program = IcaclsProgram();
   if (program.empty()) {
     spdlog::warn("无法确定系统目录，未运行 icacls");

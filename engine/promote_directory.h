@@ -43,7 +43,7 @@ inline constexpr unsigned long kIcaclsTimeLimitMs = 120000;
 // its inherited permissions. The program is started by its full path, never looked up on the search path:
 // that search begins in the installer's own folder (typically Downloads) and the current directory, where
 // anyone could leave an icacls.exe to be run with administrator rights.
-void GrantEveryoneModify(std::wstring dir, unsigned long timeLimitMs = kIcaclsTimeLimitMs);
+void GrantEveryoneModify(const std::wstring& dir, unsigned long timeLimitMs = kIcaclsTimeLimitMs);
 
 // The icacls the permissions step starts: the system folder's (for this 32-bit process under WOW64 the
 // 32-bit system folder), unless a test build has named another. Empty when the system folder is unknown.

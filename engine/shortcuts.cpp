@@ -69,7 +69,7 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& linkPath, co
   return SUCCEEDED(file.Get()->Save(linkPath.c_str(), TRUE));
 }
 
-bool EnsureDirectory(std::wstring dir) {
+bool EnsureDirectory(const std::wstring& dir) {
   std::error_code error;
   if (PathExists(dir, error)) return true;
   return CreateDirectories(dir, error);

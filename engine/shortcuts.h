@@ -9,7 +9,7 @@ bool CreateShortcut(const std::wstring& target, const std::wstring& linkPath, co
                     const std::wstring& iconPath);
 
 // True when dir exists afterwards, creating it with its parents when needed.
-bool EnsureDirectory(std::wstring dir);
+bool EnsureDirectory(const std::wstring& dir);
 
 // Case-insensitive substring test (towlower per character); an empty needle is always found.
 bool ContainsNoCase(std::wstring haystack, std::wstring needle);
