@@ -428,11 +428,11 @@ class InstallerEndToEnd(unittest.TestCase):
         self.addCleanup(lambda: (subprocess.run(["umount", "-l", str(mount)]), mount.rmdir()))
         self.addCleanup(s.map_drive("t", mount))
         folder = r"T:\vexor\Quillon"
-        self.session.set_install_location(folder)
+        s.set_install_location(folder)
         staged = self.stage()
         self.update(staged)
         self.assert_launcher_started(folder)
-        self.session.close_window(self.d.LAUNCHER_CLASS)
+        s.close_window(self.d.LAUNCHER_CLASS)
 
         before = tree(mount)
         free = os.statvfs(mount)
@@ -503,8 +503,7 @@ class InstallerEndToEnd(unittest.TestCase):
         # A close still pending would have destroyed the window while logging the result.
         self.assertTrue(s.window().visible, "the window closed although a later start asked for it")
         self.assertIsNone(process.poll())
-        log = self.log.text()
-        self.assertEqual((log.count("isUpdate flag"), log.count("安装结果")), (1, 1))
+        self.assertEqual([self.log.text().count(n) for n in ("isUpdate flag", "安装结果")], [1, 1])
         s.probe("close", d.MAIN_CLASS)
         self.assertEqual(self.wait_exit(process), 0)
         self.assert_installed(folder)
