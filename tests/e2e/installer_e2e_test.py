@@ -557,8 +557,9 @@ class InstallerEndToEnd(unittest.TestCase):
         installed = s.unix_path(folder)
         users_files = {"docs": None, "projects": None, "docs/my notes.txt": b"mine\r\n",
                        "projects/draft.txt": b"draft\r\n"}
-        appdata = s.temp_folder().parents[1]  # the temporary folder is AppData\Local\Temp
-        pin = appdata / "Roaming/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar/Quillon.lnk"
+        temp = s.temp_folder().parts  # ...drive_c/users/<name>/..., the user's profile folder
+        pin = Path(*temp[:temp.index("drive_c") + 3], "AppData", "Roaming", "Microsoft", "Internet Explorer",
+                   "Quick Launch", "User Pinned", "TaskBar", "Quillon.lnk")
         for with_record in (True, False):
             shutil.rmtree(s.unix_path(r"C:\E2E"), ignore_errors=True)
             self.session.set_install_location(folder)
