@@ -156,6 +156,11 @@ class Session:
             time.sleep(0.8)  # a click sent before the new window is mapped on the X side gets lost
         return window
 
+    def close_window(self, cls, timeout=30):
+        """Asks the window to close, as the system does, and waits until it is gone."""
+        self.probe("close", cls)
+        self.wait_window("gone", cls, timeout=timeout)
+
     def wait_for(self, condition, what, timeout=60, step=0.2):
         deadline = time.monotonic() + timeout
         while True:
@@ -181,6 +186,14 @@ class Session:
         if unix_path.startswith(prefix_c + "/"):
             return "C:" + unix_path[len(prefix_c):].replace("/", "\\")
         return "Z:" + unix_path.replace("/", "\\")
+
+    def map_drive(self, letter, folder):
+        """Makes the host folder the prefix's drive letter:, in place of what it was; returns the undo."""
+        drive = self.prefix / "dosdevices" / f"{letter}:"
+        if drive.is_symlink():
+            drive.unlink()
+        drive.symlink_to(folder)
+        return drive.unlink
 
     def temp_folder(self):
         if self._temp is None:
@@ -226,6 +239,11 @@ class Session:
 
     def reg_delete(self, key):
         self.wine("reg", "delete", key, "/f")
+
+    def set_install_location(self, folder):
+        """An uninstall entry naming folder, as an earlier installation leaves it."""
+        self.wine("reg", "add", self.uninstall_key, "/v", "InstallLocation", "/t", "REG_SZ", "/d", folder, "/f",
+                  check=True)
 
     def set_dpi(self, dpi):
         """Makes programs started from now on see a monitor of this many dots per inch."""
@@ -402,6 +420,13 @@ class TelemetryReader:
             if body["data"].get("device_id") == self.device_id:
                 events.append(body["data"])
         return events
+
+    def wait_for_count(self, count, timeout=20):
+        """Waits until count events arrived or timeout passed, then a moment longer for any that follow."""
+        deadline = time.monotonic() + timeout
+        while len(self.events()) < count and time.monotonic() < deadline:
+            time.sleep(0.2)
+        time.sleep(0.5)
 
 
 def click_through(session, staged, folder, shots=None, suffix="", log=None, timeout=120):
